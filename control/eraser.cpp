@@ -1,0 +1,135 @@
+#include "control/eraser.h"
+
+#include "erase/erase.h"
+#include "paths/removal.h"
+#include "restart/self_removal.h"
+#include "sysops/sysops.h"
+
+RunOptionsRecord RunOptions;
+PlatformInfoRecord PlatformInfo;
+
+static const char CompletionText[] =
+    "アプリケーションを削除しました。\n"
+    "アンインストール処理を完全に終了するためには\n"
+    "システムを再起動してください。";
+
+int DetectPlatform(void)
+{
+    uint32_t platformId = 0;
+    if (!Sys->GetVersionExA(&platformId))
+        return 0;
+    PlatformInfo.isNtFamily = platformId == kPlatformWin32Nt;
+    return 1;
+}
+
+static int IsBlank(unsigned char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Reads the /D path starting at text (just after the letter) and returns
+// where the scan resumes. A path too long for deletePath is dropped whole:
+// a shortened path could name another file.
+static const char* ReadDeletePath(const char* text)
+{
+    int quoted = *text == '"';
+    if (quoted)
+        text++;
+    int n = 0;
+    int fits = 1;
+    while (*text && !(quoted ? *text == '"' : IsBlank((unsigned char)*text))) {
+        int width = (IsLeadByte((unsigned char)*text) && text[1]) ? 2 : 1;
+        if (n + width > kPathSize - 1)
+            fits = 0;
+        for (int i = 0; i < width; i++, text++) {
+            if (fits)
+                RunOptions.deletePath[n++] = *text;
+        }
+    }
+    RunOptions.deletePath[fits ? n : 0] = 0;
+    RunOptions.flags |= kFlagDelete;
+    return text;
+}
+
+// Reads the /H number after the letter the way the C runtime's atoi does,
+// with 32-bit wrap-around, and returns where the scan resumes: after the
+// digits that follow the letter directly, else right after the letter.
+static const char* ReadWaitHandle(const char* text)
+{
+    const char* p = text;
+    while (IsBlank((unsigned char)*p))
+        p++;
+    int negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        p++;
+    uint32_t value = 0;
+    while (*p >= '0' && *p <= '9')
+        value = value * 10u + (uint32_t)(*p++ - '0');
+    RunOptions.waitHandle = negative ? 0u - value : value;
+    RunOptions.flags |= kFlagWait;
+    while (*text >= '0' && *text <= '9')
+        text++;
+    return text;
+}
+
+void ParseCommandLine(const char* text)
+{
+    while (*text) {
+        if (*text++ != '/')
+            continue;
+        char letter = *text;
+        if (!letter)
+            return;
+        text++;
+        if (letter == 'D' || letter == 'd')
+            text = ReadDeletePath(text);
+        else if (letter == 'H' || letter == 'h')
+            text = ReadWaitHandle(text);
+        else if (letter == 'S' || letter == 's')
+            RunOptions.flags |= kFlagSilent;
+    }
+}
+
+void EraseRun(void)
+{
+    char win[kPathSize];
+    if (Sys->GetWindowsDirectoryA(win, kPathSize - 1))
+        Sys->SetCurrentDirectoryA(win);
+    RemoveShortcuts(0);
+    RemoveInstalledFiles(0);
+    RemoveSavedData(0);
+    RemoveFoldersAndKeys(0);
+}
+
+int EraserMain(const char* args)
+{
+    RunOptions.flags = 0;
+    RunOptions.waitHandle = 0;
+    RunOptions.deletePath[0] = 0;
+    PlatformInfo.isNtFamily = 0;
+    DetectPlatform();
+    LearnLeadBytes();
+    ParseCommandLine(args);
+
+    if (RunOptions.waitHandle) {
+        // The handle value travels as a 32-bit number; sign-extend it so
+        // that pseudo-handles keep their meaning in a 64-bit build.
+        SysHandle handle = (SysHandle)(intptr_t)(int32_t)RunOptions.waitHandle;
+        Sys->WaitForSingleObject(handle, kWaitMilliseconds);
+        Sys->CloseHandle(handle);
+        RunOptions.waitHandle = 0;
+    }
+
+    if (RunOptions.flags & kFlagDelete) {
+        if (RunOptions.deletePath[0])
+            Sys->DeleteFileA(RunOptions.deletePath);
+        return 0;
+    }
+
+    if (!LoadInstallPaths())
+        return kExitNoInstallation;
+    EraseRun();
+    ScheduleSelfRemoval();
+    Sys->MessageBoxA(0, CompletionText, NoticeCaption, kMessageBoxIconInformation);
+    return 0;
+}

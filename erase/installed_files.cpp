@@ -1,0 +1,33 @@
+// The files of the installed file table.
+#include "erase/erase.h"
+#include "paths/removal.h"
+
+int ComposeTablePath(char* out, const FileEntry* entry, const char* win)
+{
+    if (entry->location == kLocationWindows)
+        return ComposePath(out, win, entry->name);
+    if (entry->location == kLocationData || entry->location == kLocationAcc)
+        return ComposePath(out, InstallPaths.appDir, "\\", SubfolderNames[(int)entry->location],
+                           "\\", entry->name);
+    return ComposePath(out, InstallPaths.appDir, "\\", entry->name);
+}
+
+void RemoveInstalledFiles(SysHandle owner)
+{
+    char win[kPathSize];
+    if (Sys->GetWindowsDirectoryA(win, kPathSize - 1))
+        FixTrailingSeparator(win, kAddSeparator);
+    else
+        win[0] = 0;  // the screen savers are then looked up in the current folder
+
+    // Last group first, so the uninstaller itself (group 0) goes last.
+    for (int g = kFileGroupCount - 1; g >= 0; g--) {
+        for (const FileEntry* e = InstalledFileTable[g].entries; e->name; e++) {
+            char path[kPathSize];
+            if (ComposeTablePath(path, e, win))
+                DeleteIfPresent(owner, path);
+            else
+                ShowCannotDeleteNoticeParts(owner, win, e->name, "");
+        }
+    }
+}

@@ -1,0 +1,138 @@
+#include "paths/removal.h"
+
+#include "paths/text.h"
+
+const char NoticeCaption[] = "碧環デスクトップアクセサリー";
+const char FolderWordFolder[] = "フォルダ";
+const char FolderWordStartMenu[] = "スタートメニュー";
+
+enum { kNoticeSize = 1024 };
+
+static void ShowWarning(SysHandle owner, const char* text)
+{
+    Sys->MessageBoxA(owner, text, NoticeCaption, kMessageBoxIconWarning);
+}
+
+void ShowNotEmptyNotice(SysHandle owner, const char* path, const char* folderWord)
+{
+    char text[kNoticeSize];
+    FormatText(text, kNoticeSize,
+               "\n%s\n\nにファイルが残っています。\nこの%sの削除は実行しません。",
+               path, folderWord);
+    ShowWarning(owner, text);
+}
+
+void ShowCannotDeleteNoticeParts(SysHandle owner, const char* folder, const char* name,
+                                 const char* extension)
+{
+    char text[kNoticeSize];
+    FormatText(text, kNoticeSize, "\n%s%s%s\n\nが削除できませんでした。", folder, name,
+               extension);
+    ShowWarning(owner, text);
+}
+
+void ShowCannotDeleteNotice(SysHandle owner, const char* path)
+{
+    ShowCannotDeleteNoticeParts(owner, path, "", "");
+}
+
+// Exact-path search; found receives the match when there is one.
+static int FindExact(const char* path, SysFindData* found)
+{
+    SysHandle search = Sys->FindFirstFileA(path, found);
+    if (!search)
+        return 0;
+    Sys->FindClose(search);
+    return 1;
+}
+
+int PathExists(const char* path)
+{
+    SysFindData found;
+    return FindExact(path, &found);
+}
+
+void DeleteIfPresent(SysHandle owner, const char* path)
+{
+    if (!PathExists(path))
+        return;
+    if (!Sys->DeleteFileA(path))
+        ShowCannotDeleteNotice(owner, path);
+}
+
+void DeleteIfPresentIn(SysHandle owner, const char* folder, const char* name,
+                       const char* extension)
+{
+    char path[kPathSize];
+    if (ComposePath(path, folder, name, extension))
+        DeleteIfPresent(owner, path);
+    else
+        ShowCannotDeleteNoticeParts(owner, folder, name, extension);
+}
+
+static int IsDotName(const char* name)
+{
+    for (; *name; name++) {
+        if (*name != '.')
+            return 0;
+    }
+    return 1;
+}
+
+int IsFolderEmpty(const char* path)
+{
+    uint32_t attributes = Sys->GetFileAttributesA(path);
+    if (attributes == kInvalidFileAttributes || !(attributes & kFileAttributeDirectory))
+        return 0;
+    char pattern[kPathSize];
+    if (!ComposePath(pattern, path, "\\", "*.*"))
+        return 0;
+    SysFindData entry;
+    SysHandle search = Sys->FindFirstFileA(pattern, &entry);
+    if (!search)
+        return 1;
+    int empty = 1;
+    do {
+        if (!(entry.attributes & kFileAttributeDirectory) || !IsDotName(entry.fileName))
+            empty = 0;
+    } while (empty && Sys->FindNextFileA(search, &entry));
+    Sys->FindClose(search);
+    return empty;
+}
+
+int RemoveFolderIfEmpty(SysHandle owner, const char* path, const char* folderWord)
+{
+    SysFindData found;
+    if (!FindExact(path, &found))
+        return 1;
+    if (!(found.attributes & kFileAttributeDirectory))
+        return 0;
+    if (!IsFolderEmpty(path)) {
+        ShowNotEmptyNotice(owner, path, folderWord);
+        return 0;
+    }
+    if (Sys->RemoveDirectoryA(path))
+        return 1;
+    ShowCannotDeleteNotice(owner, path);
+    return 0;
+}
+
+int RemoveFolderChain(SysHandle owner, const char* stopDir, const char* startDir,
+                      const char* folderWord)
+{
+    int stopLength = TextLength(stopDir);
+    if (stopLength <= 1)
+        return 1;
+    char cur[kPathSize];
+    if (!ComposePath(cur, startDir))
+        return 1;
+    while (TextLength(cur) > stopLength && Sys->lstrcmpiA(cur, stopDir) != 0) {
+        SysFindData found;
+        if (FindExact(cur, &found) && (found.attributes & kFileAttributeDirectory)) {
+            if (RemoveFolderIfEmpty(owner, cur, folderWord) != 1)
+                return 0;
+        }
+        CutLastComponent(cur);
+    }
+    return 1;
+}

@@ -1,0 +1,37 @@
+// Guarded removal of files and folders, and the two warning notices.
+//
+// What is absent is passed over silently; a folder is only ever removed
+// when empty; whatever cannot be removed is reported with its full path
+// and left in place, and the caller goes on.
+#ifndef ERASER_REMOVAL_H
+#define ERASER_REMOVAL_H
+
+#include "sysops/sysops.h"
+
+extern const char NoticeCaption[];
+extern const char FolderWordFolder[];     // the package folders
+extern const char FolderWordStartMenu[];  // the Start Menu group
+
+void ShowNotEmptyNotice(SysHandle owner, const char* path, const char* folderWord);
+void ShowCannotDeleteNotice(SysHandle owner, const char* path);
+// The same notice for a path given in parts, for one too long to compose.
+void ShowCannotDeleteNoticeParts(SysHandle owner, const char* folder, const char* name,
+                                 const char* extension);
+
+// 1 when an exact-path search finds something; a folder counts.
+int PathExists(const char* path);
+void DeleteIfPresent(SysHandle owner, const char* path);
+// DeleteIfPresent on folder + name + extension. A path too long for the
+// buffer is never acted on under a shortened name: it is reported like a
+// file that could not be deleted.
+void DeleteIfPresentIn(SysHandle owner, const char* folder, const char* name,
+                       const char* extension);
+int IsFolderEmpty(const char* path);
+// 1 when nothing is left at the path, 0 when something stays.
+int RemoveFolderIfEmpty(SysHandle owner, const char* path, const char* folderWord);
+// Removes startDir and each parent that became empty, below stopDir.
+// 0 when it stopped at a folder that stays.
+int RemoveFolderChain(SysHandle owner, const char* stopDir, const char* startDir,
+                      const char* folderWord);
+
+#endif

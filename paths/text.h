@@ -1,0 +1,37 @@
+// Byte-string helpers and the path text rules.
+//
+// Paths are multibyte text in the ANSI code page held in 512-byte buffers.
+// Under code page 932 the separator byte 0x5C can also be the second byte
+// of a double-byte character, so every scan that looks for a separator
+// consults the lead-byte table learned from the system at start.
+#ifndef ERASER_TEXT_H
+#define ERASER_TEXT_H
+
+enum { kPathSize = 512 };  // at most 511 bytes of text and the NUL
+
+// Fills the lead-byte table from GetACP + GetCPInfo; a failed query leaves
+// a code page of single-byte characters.
+void LearnLeadBytes(void);
+int IsLeadByte(unsigned char c);
+
+int TextLength(const char* text);
+int TextEqual(const char* a, const char* b);  // byte for byte
+
+// Bounded composition. Each writes a NUL-terminated result into out
+// (size bytes) and returns 1; when the result would not fit it leaves out
+// as the empty text and returns 0, so nothing can act on a shortened path.
+int ComposeText(char* out, int size, const char* first, ...);  // ends with 0
+#define ComposePath(out, ...) ComposeText((out), kPathSize, __VA_ARGS__, (const char*)0)
+// Conversions %s, %d, %02d and %05d, and %% for a percent sign.
+int FormatText(char* out, int size, const char* format, ...);
+
+enum { kStripSeparator = 0, kAddSeparator = 1 };
+// mode 1 makes the path end in one separator, mode 0 removes one trailing
+// separator. A path that already fills the buffer gets no separator added;
+// the composition that follows then reports the overflow.
+char* FixTrailingSeparator(char* path, int mode);
+int EndsInSeparator(const char* path);
+// Removes the last component together with the separator before it.
+void CutLastComponent(char* path);
+
+#endif

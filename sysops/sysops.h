@@ -1,0 +1,91 @@
+// The seam between the eraser's logic and the operating system.
+//
+// Every call the program makes to the system goes through the table `Sys`
+// points at. The Windows program fills it with thin wrappers over Win32
+// (sysops_win32.cpp); the native tests fill it with an in-memory system.
+// Operations keep their Win32 names and meaning, with portable types:
+// text is multibyte text in the ANSI code page, results follow Win32
+// (non-zero for success unless a row says otherwise).
+#ifndef ERASER_SYSOPS_H
+#define ERASER_SYSOPS_H
+
+#include <stdint.h>
+
+typedef void* SysHandle;  // search, file or waitable handle; 0 is none
+
+enum { kFileAttributeDirectory = 0x10 };
+enum : uint32_t { kInvalidFileAttributes = 0xFFFFFFFFu };
+enum { kPlatformWin32Nt = 2 };
+enum { kCsidlPrograms = 0x02, kCsidlDesktopDirectory = 0x10 };
+enum { kMoveFileDelayUntilReboot = 4 };
+enum { kMessageBoxIconWarning = 0x30, kMessageBoxIconInformation = 0x40 };
+
+struct SysFindData {
+    uint32_t attributes;
+    char fileName[260];
+};
+
+struct SysCpInfo {
+    uint32_t maxCharSize;
+    unsigned char leadByte[12];  // pairs of inclusive ranges, ended by 0,0
+};
+
+struct SystemOps {
+    // Searches. FindFirstFileA returns 0 when nothing matches.
+    SysHandle (*FindFirstFileA)(const char* pattern, SysFindData* found);
+    int (*FindNextFileA)(SysHandle search, SysFindData* found);
+    int (*FindClose)(SysHandle search);
+
+    uint32_t (*GetFileAttributesA)(const char* path);
+    int (*DeleteFileA)(const char* path);
+    int (*RemoveDirectoryA)(const char* path);
+    int (*MoveFileA)(const char* from, const char* to);
+    int (*MoveFileExA)(const char* from, const char* to, uint32_t flags);
+    int (*WritePrivateProfileStringA)(const char* section, const char* key,
+                                      const char* value, const char* file);
+    // These return the length copied; size counts the NUL. A result that
+    // did not fit is a failure (0), never a shortened path.
+    uint32_t (*GetWindowsDirectoryA)(char* out, uint32_t size);
+    uint32_t (*GetModuleFileNameA)(char* out, uint32_t size);
+    uint32_t (*GetShortPathNameA)(const char* path, char* out, uint32_t size);
+    int (*SetCurrentDirectoryA)(const char* path);
+
+    // SHGetSpecialFolderLocation followed by SHGetPathFromIDListA: 1 when
+    // out (at least 260 bytes) holds the folder, 0 otherwise.
+    int (*GetSpecialFolderPath)(int csidl, char* out);
+
+    // Registry, always under HKEY_CURRENT_USER. Results are Win32 error
+    // codes: 0 is success.
+    long (*RegOpenKeyExA)(const char* subKey, SysHandle* key);
+    long (*RegQueryValueExA)(SysHandle key, const char* name, char* data,
+                             uint32_t* size);
+    long (*RegQueryInfoKeyA)(SysHandle key, uint32_t* subKeys,
+                             uint32_t* values);
+    long (*RegDeleteKeyA)(const char* subKey);
+    long (*RegCloseKey)(SysHandle key);
+
+    // platformId receives the OSVERSIONINFOA field of that name.
+    int (*GetVersionExA)(uint32_t* platformId);
+    uint32_t (*GetACP)(void);
+    int (*GetCPInfo)(uint32_t codePage, SysCpInfo* info);
+
+    uint32_t (*WaitForSingleObject)(SysHandle handle, uint32_t milliseconds);
+    int (*CloseHandle)(SysHandle handle);
+    int (*MessageBoxA)(SysHandle owner, const char* text, const char* caption,
+                       uint32_t style);
+    // Case-insensitive comparison in the system's locale; 0 means equal.
+    int (*lstrcmpiA)(const char* a, const char* b);
+
+    // Plain files for the streams (streams.h). CreateFileA opens an
+    // existing file for reading, or creates (truncating) one for writing;
+    // it returns 0 on failure.
+    SysHandle (*CreateFileA)(const char* path, int forWriting);
+    int (*ReadFile)(SysHandle file, void* buffer, uint32_t size,
+                    uint32_t* got);
+    int (*WriteFile)(SysHandle file, const void* data, uint32_t size);
+    int (*SetFilePointerToStart)(SysHandle file);
+};
+
+extern const SystemOps* Sys;
+
+#endif

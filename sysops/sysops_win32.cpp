@@ -1,0 +1,187 @@
+// The system operations over Win32: the product's side of the seam.
+#include <windows.h>
+#include <shlobj.h>
+
+#include "sysops/sysops.h"
+
+static SysHandle W32FindFirstFile(const char* pattern, SysFindData* found)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE search = FindFirstFileA(pattern, &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    found->attributes = data.dwFileAttributes;
+    lstrcpynA(found->fileName, data.cFileName, sizeof found->fileName);
+    return search;
+}
+
+static int W32FindNextFile(SysHandle search, SysFindData* found)
+{
+    WIN32_FIND_DATAA data;
+    if (!FindNextFileA(search, &data))
+        return 0;
+    found->attributes = data.dwFileAttributes;
+    lstrcpynA(found->fileName, data.cFileName, sizeof found->fileName);
+    return 1;
+}
+
+static int W32FindClose(SysHandle search) { return FindClose(search); }
+static uint32_t W32GetFileAttributes(const char* path) { return GetFileAttributesA(path); }
+static int W32DeleteFile(const char* path) { return DeleteFileA(path); }
+static int W32RemoveDirectory(const char* path) { return RemoveDirectoryA(path); }
+static int W32MoveFile(const char* from, const char* to) { return MoveFileA(from, to); }
+
+static int W32MoveFileEx(const char* from, const char* to, uint32_t flags)
+{
+    return MoveFileExA(from, to, flags);
+}
+
+static int W32WritePrivateProfileString(const char* section, const char* key,
+                                        const char* value, const char* file)
+{
+    return WritePrivateProfileStringA(section, key, value, file);
+}
+
+// The length when the whole text fit, else 0: these calls return the size
+// they would need, or a cut text, when the buffer is too small.
+static uint32_t Fitted(uint32_t length, uint32_t size) { return length < size ? length : 0; }
+
+static uint32_t W32GetWindowsDirectory(char* out, uint32_t size)
+{
+    return Fitted(GetWindowsDirectoryA(out, size), size);
+}
+
+static uint32_t W32GetModuleFileName(char* out, uint32_t size)
+{
+    // A full buffer means the name was cut.
+    return Fitted(GetModuleFileNameA(0, out, size), size - 1);
+}
+
+static uint32_t W32GetShortPathName(const char* path, char* out, uint32_t size)
+{
+    return Fitted(GetShortPathNameA(path, out, size), size);
+}
+
+static int W32SetCurrentDirectory(const char* path) { return SetCurrentDirectoryA(path); }
+
+static int W32GetSpecialFolderPath(int csidl, char* out)
+{
+    LPITEMIDLIST list = 0;
+    if (SHGetSpecialFolderLocation(0, csidl, &list) != S_OK)
+        return 0;
+    int found = SHGetPathFromIDListA(list, out) != 0;
+    // The list comes from the shell's allocator, which must free it.
+    IMalloc* shellMalloc = 0;
+    if (SUCCEEDED(SHGetMalloc(&shellMalloc))) {
+        shellMalloc->Free(list);
+        shellMalloc->Release();
+    }
+    return found;
+}
+
+static long W32RegOpenKeyEx(const char* subKey, SysHandle* key)
+{
+    HKEY opened = 0;
+    long result = RegOpenKeyExA(HKEY_CURRENT_USER, subKey, 0, KEY_ALL_ACCESS, &opened);
+    *key = opened;
+    return result;
+}
+
+static long W32RegQueryValueEx(SysHandle key, const char* name, char* data, uint32_t* size)
+{
+    DWORD type = REG_SZ;
+    DWORD bytes = *size;
+    long result = RegQueryValueExA((HKEY)key, name, 0, &type, (BYTE*)data, &bytes);
+    *size = bytes;
+    return result;
+}
+
+static long W32RegQueryInfoKey(SysHandle key, uint32_t* subKeys, uint32_t* values)
+{
+    DWORD keys = 0, count = 0;
+    long result = RegQueryInfoKeyA((HKEY)key, 0, 0, 0, &keys, 0, 0, &count, 0, 0, 0, 0);
+    *subKeys = keys;
+    *values = count;
+    return result;
+}
+
+static long W32RegDeleteKey(const char* subKey) { return RegDeleteKeyA(HKEY_CURRENT_USER, subKey); }
+static long W32RegCloseKey(SysHandle key) { return RegCloseKey((HKEY)key); }
+
+static int W32GetVersionEx(uint32_t* platformId)
+{
+    OSVERSIONINFOA info;
+    info.dwOSVersionInfoSize = sizeof info;  // 148 bytes
+    if (!GetVersionExA(&info))
+        return 0;
+    *platformId = info.dwPlatformId;
+    return 1;
+}
+
+static uint32_t W32GetACP(void) { return GetACP(); }
+
+static int W32GetCPInfo(uint32_t codePage, SysCpInfo* out)
+{
+    CPINFO info;
+    if (!GetCPInfo(codePage, &info))
+        return 0;
+    out->maxCharSize = info.MaxCharSize;
+    for (int i = 0; i < 12; i++)
+        out->leadByte[i] = info.LeadByte[i];
+    return 1;
+}
+
+static uint32_t W32WaitForSingleObject(SysHandle handle, uint32_t milliseconds)
+{
+    return WaitForSingleObject(handle, milliseconds);
+}
+
+static int W32CloseHandle(SysHandle handle) { return CloseHandle(handle); }
+
+static int W32MessageBox(SysHandle owner, const char* text, const char* caption, uint32_t style)
+{
+    return MessageBoxA((HWND)owner, text, caption, style);
+}
+
+static int W32Lstrcmpi(const char* a, const char* b) { return lstrcmpiA(a, b); }
+
+static SysHandle W32CreateFile(const char* path, int forWriting)
+{
+    HANDLE file = forWriting
+        ? CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0)
+        : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL, 0);
+    return file == INVALID_HANDLE_VALUE ? 0 : file;
+}
+
+static int W32ReadFile(SysHandle file, void* buffer, uint32_t size, uint32_t* got)
+{
+    DWORD read = 0;
+    int ok = ReadFile(file, buffer, size, &read, 0);
+    *got = read;
+    return ok;
+}
+
+static int W32WriteFile(SysHandle file, const void* data, uint32_t size)
+{
+    DWORD written = 0;
+    return WriteFile(file, data, size, &written, 0) && written == size;
+}
+
+static int W32SetFilePointerToStart(SysHandle file)
+{
+    return SetFilePointer(file, 0, 0, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+}
+
+static const SystemOps Win32Ops = {
+    W32FindFirstFile, W32FindNextFile, W32FindClose, W32GetFileAttributes,
+    W32DeleteFile, W32RemoveDirectory, W32MoveFile, W32MoveFileEx,
+    W32WritePrivateProfileString, W32GetWindowsDirectory, W32GetModuleFileName,
+    W32GetShortPathName, W32SetCurrentDirectory, W32GetSpecialFolderPath,
+    W32RegOpenKeyEx, W32RegQueryValueEx, W32RegQueryInfoKey, W32RegDeleteKey,
+    W32RegCloseKey, W32GetVersionEx, W32GetACP, W32GetCPInfo,
+    W32WaitForSingleObject, W32CloseHandle, W32MessageBox, W32Lstrcmpi,
+    W32CreateFile, W32ReadFile, W32WriteFile, W32SetFilePointerToStart,
+};
+
+const SystemOps* Sys = &Win32Ops;

@@ -1,0 +1,173 @@
+// Test driver, run under Wine beside the program under test.
+//
+//   driver.exe LOG [--event=signalled|unsignalled] [--hold=PATH]... -- PROGRAM ARGS...
+//
+// Starts PROGRAM with the ARGS joined by blanks (where {H} becomes the value of an inheritable
+// event when --event is given), holds each --hold file open with no
+// sharing while it runs, reads the caption and text of every message box
+// the program shows, closes the box with OK, and writes to LOG (UTF-8):
+//   BOX <caption> TAB <text, line feeds as \n>
+//   EXIT <exit code>     (or TIMEOUT)
+//   ELAPSED <milliseconds from start to exit>
+#include <windows.h>
+
+#include <stdio.h>
+#include <string>
+#include <vector>
+
+static std::string Utf8(const std::wstring& text)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, 0, 0, 0, 0);
+    std::string out(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1)
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, 0, 0);
+    return out;
+}
+
+static std::wstring WindowText(HWND window)
+{
+    wchar_t text[2048];
+    int n = GetWindowTextW(window, text, 2048);
+    return std::wstring(text, n > 0 ? n : 0);
+}
+
+struct Search {
+    DWORD processId;
+    HWND box;
+};
+
+static BOOL CALLBACK FindBox(HWND window, LPARAM param)
+{
+    Search* search = (Search*)param;
+    wchar_t cls[64];
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->processId && IsWindowVisible(window) && GetClassNameW(window, cls, 64) &&
+        lstrcmpW(cls, L"#32770") == 0) {
+        search->box = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static BOOL CALLBACK FindText(HWND child, LPARAM param)
+{
+    std::wstring* text = (std::wstring*)param;
+    wchar_t cls[64];
+    if (GetClassNameW(child, cls, 64) && lstrcmpiW(cls, L"Static") == 0) {
+        std::wstring t = WindowText(child);
+        if (!t.empty()) {
+            *text = t;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+static std::string Escaped(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '\n')
+            out += "\\n";
+        else if (c != '\r')
+            out += c;
+    }
+    return out;
+}
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 4)
+        return 2;
+    FILE* log = _wfopen(argv[1], L"wb");
+    if (!log)
+        return 2;
+
+    std::wstring eventMode;
+    std::vector<HANDLE> held;
+    for (int i = 2; i < argc && lstrcmpW(argv[i], L"--") != 0; i++) {
+        std::wstring arg = argv[i];
+        if (arg.rfind(L"--event=", 0) == 0) {
+            eventMode = arg.substr(8);
+        } else if (arg.rfind(L"--hold=", 0) == 0) {
+            HANDLE h = CreateFileW(arg.substr(7).c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
+            if (h == INVALID_HANDLE_VALUE) {
+                fprintf(log, "ERROR cannot hold %s\n", Utf8(arg.substr(7)).c_str());
+                fclose(log);
+                return 2;
+            }
+            held.push_back(h);
+        }
+    }
+
+    // The child's command line: the arguments after "--" joined by single
+    // blanks, verbatim, so a test can give it any quoting it wants.
+    int first = 2;
+    while (first < argc && lstrcmpW(argv[first], L"--") != 0)
+        first++;
+    std::wstring command;
+    for (int i = first + 1; i < argc; i++)
+        command += (command.empty() ? L"" : L" ") + std::wstring(argv[i]);
+    if (command.empty())
+        return 2;
+
+    HANDLE event = 0;
+    if (!eventMode.empty()) {
+        SECURITY_ATTRIBUTES inherit = { sizeof inherit, 0, TRUE };
+        event = CreateEventW(&inherit, TRUE, eventMode == L"signalled", 0);
+        wchar_t value[32];
+        wsprintfW(value, L"%u", (unsigned)(UINT_PTR)event);
+        size_t at = command.find(L"{H}");
+        if (at != std::wstring::npos)
+            command.replace(at, 3, value);
+    }
+
+    STARTUPINFOW startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    std::vector<wchar_t> buffer(command.begin(), command.end());
+    buffer.push_back(0);
+    DWORD started = GetTickCount();
+    if (!CreateProcessW(0, buffer.data(), 0, 0, TRUE, 0, 0, 0, &startup, &process)) {
+        fprintf(log, "ERROR cannot start (%lu)\n", GetLastError());
+        fclose(log);
+        return 2;
+    }
+
+    const DWORD limit = 60000;
+    DWORD code = 0;
+    bool timedOut = false;
+    while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
+        if (GetTickCount() - started > limit) {
+            TerminateProcess(process.hProcess, 99);
+            timedOut = true;
+            break;
+        }
+        Search search = { process.dwProcessId, 0 };
+        EnumWindows(FindBox, (LPARAM)&search);
+        if (!search.box)
+            continue;
+        std::wstring text;
+        EnumChildWindows(search.box, FindText, (LPARAM)&text);
+        fprintf(log, "BOX %s\t%s\n", Utf8(WindowText(search.box)).c_str(),
+                Escaped(Utf8(text)).c_str());
+        fflush(log);
+        PostMessageW(search.box, WM_COMMAND, IDOK, 0);
+        // Wait for this box to go before looking for the next one.
+        for (int i = 0; i < 250 && IsWindow(search.box) && IsWindowVisible(search.box); i++)
+            Sleep(20);
+    }
+    DWORD elapsed = GetTickCount() - started;
+    GetExitCodeProcess(process.hProcess, &code);
+    if (timedOut)
+        fprintf(log, "TIMEOUT\n");
+    else
+        fprintf(log, "EXIT %ld\n", (long)code);
+    fprintf(log, "ELAPSED %lu\n", elapsed);
+    fclose(log);
+    for (HANDLE h : held)
+        CloseHandle(h);
+    return 0;
+}
