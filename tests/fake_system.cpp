@@ -1,0 +1,600 @@
+#include "tests/fake_system.h"
+
+#include <string.h>
+
+#include <algorithm>
+
+FakeState Fake;
+
+const char* const FakeOpNames[kOpCount] = {
+    "FindFirstFile", "FindNextFile", "FindClose", "GetFileAttributes", "DeleteFile",
+    "RemoveDirectory", "MoveFile", "MoveFileEx", "WritePrivateProfileString",
+    "GetWindowsDirectory", "GetModuleFileName", "GetShortPathName", "SetCurrentDirectory",
+    "GetSpecialFolderPath", "RegOpenKeyEx", "RegQueryValueEx", "RegQueryInfoKey",
+    "RegDeleteKey", "RegCloseKey", "GetVersionEx", "GetACP", "GetCPInfo",
+    "WaitForSingleObject", "CloseHandle", "MessageBox", "lstrcmpi", "CreateFile",
+    "ReadFile", "WriteFile", "SetFilePointer",
+};
+
+static bool Fails(FakeOp op)
+{
+    Fake.seq++;
+    Fake.calls[op]++;
+    bool fail = (Fake.failSeq && Fake.seq == Fake.failSeq) ||
+                (Fake.failOp == op && (Fake.failNth == 0 || Fake.calls[op] == Fake.failNth));
+    if (fail)
+        Fake.injected++;
+    return fail;
+}
+
+static bool Lead(unsigned char c)
+{
+    return Fake.codePage == 932 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));
+}
+
+std::string FakeFold(const std::string& path)
+{
+    std::string out;
+    for (size_t i = 0; i < path.size(); i++) {
+        unsigned char c = (unsigned char)path[i];
+        if (Lead(c) && i + 1 < path.size()) {
+            out += path[i];
+            out += path[++i];
+        } else {
+            out += (char)(c >= 'a' && c <= 'z' ? c - 32 : c);
+        }
+    }
+    return out;
+}
+
+// Positions of the real separators (not second halves of characters).
+static std::vector<size_t> Separators(const std::string& path)
+{
+    std::vector<size_t> at;
+    for (size_t i = 0; i < path.size(); i++) {
+        if (Lead((unsigned char)path[i]) && i + 1 < path.size())
+            i++;
+        else if (path[i] == '\\')
+            at.push_back(i);
+    }
+    return at;
+}
+
+// Absolute path without a trailing separator; drive roots are "C:".
+static std::string Absolute(const std::string& path)
+{
+    std::string p = path;
+    if (!(p.size() >= 2 && p[1] == ':'))
+        p = Fake.currentDir + (Fake.currentDir.back() == '\\' ? "" : "\\") + p;
+    while (p.size() > 2) {
+        std::vector<size_t> seps = Separators(p);
+        if (seps.empty() || seps.back() != p.size() - 1)
+            break;
+        p.pop_back();
+    }
+    return p;
+}
+
+static std::string Key(const std::string& path) { return FakeFold(Absolute(path)); }
+
+static std::string Parent(const std::string& absolute)
+{
+    std::vector<size_t> seps = Separators(absolute);
+    return seps.empty() ? "" : absolute.substr(0, seps.back());
+}
+
+static std::string LastName(const std::string& absolute)
+{
+    std::vector<size_t> seps = Separators(absolute);
+    return seps.empty() ? absolute : absolute.substr(seps.back() + 1);
+}
+
+static FakeNode* Node(const std::string& path)
+{
+    auto it = Fake.nodes.find(Key(path));
+    return it == Fake.nodes.end() ? nullptr : &it->second;
+}
+
+static bool HasChildren(const std::string& folded)
+{
+    auto it = Fake.nodes.upper_bound(folded + "\\");
+    return it != Fake.nodes.end() && it->first.compare(0, folded.size() + 1, folded + "\\") == 0;
+}
+
+void FakeReset()
+{
+    Fake = FakeState();
+    extern const SystemOps FakeOps;
+    Sys = &FakeOps;
+    FakeAddFolder("C:");
+    FakeAddFolder(Fake.windowsDir + "\\TEMP");
+    FakeAddFile(Fake.modulePath, "MZ");
+}
+
+void FakeAddFolder(const std::string& path)
+{
+    std::string abs = Absolute(path);
+    if (abs.empty() || Fake.nodes.count(FakeFold(abs)))
+        return;
+    std::string parent = Parent(abs);
+    if (!parent.empty())
+        FakeAddFolder(parent);
+    FakeNode node;
+    node.path = abs;
+    node.isFolder = true;
+    Fake.nodes[FakeFold(abs)] = node;
+}
+
+void FakeAddFile(const std::string& path, const std::string& data)
+{
+    std::string abs = Absolute(path);
+    FakeAddFolder(Parent(abs));
+    FakeNode node;
+    node.path = abs;
+    node.data = data;
+    Fake.nodes[FakeFold(abs)] = node;
+}
+
+bool FakeExists(const std::string& path) { return Node(path) != nullptr; }
+bool FakeIsFolder(const std::string& path) { return Node(path) && Node(path)->isFolder; }
+std::string FakeRead(const std::string& path) { return Node(path) ? Node(path)->data : ""; }
+void FakeLock(const std::string& path) { Node(path)->locked = true; }
+
+std::vector<std::string> FakeList(const std::string& under)
+{
+    std::string prefix = under.empty() ? "" : Key(under);
+    std::vector<std::string> out;
+    for (auto& [key, node] : Fake.nodes) {
+        if (key.compare(0, prefix.size(), prefix) == 0)
+            out.push_back(node.path);
+    }
+    return out;
+}
+
+void FakeAddKey(const std::string& key)
+{
+    std::string folded = FakeFold(key);
+    if (Fake.keys.count(folded))
+        return;
+    size_t sep = key.rfind('\\');
+    if (sep != std::string::npos)
+        FakeAddKey(key.substr(0, sep));
+    Fake.keys[folded].path = key;
+}
+
+void FakeSetValue(const std::string& key, const std::string& name, const std::string& bytes)
+{
+    FakeAddKey(key);
+    Fake.keys[FakeFold(key)].values[FakeFold(name)] = bytes;
+}
+
+void FakeSetString(const std::string& key, const std::string& name, const std::string& text)
+{
+    FakeSetValue(key, name, text + std::string(1, '\0'));
+}
+
+bool FakeKeyExists(const std::string& key) { return Fake.keys.count(FakeFold(key)) > 0; }
+
+// ---- handles
+
+struct FakeHandle {
+    enum Kind { kSearch, kFile, kKey } kind;
+    std::vector<SysFindData> matches;  // search
+    size_t next = 0;
+    std::string path;  // file or key, folded
+    size_t pos = 0;
+};
+
+static SysHandle Open(FakeHandle* h)
+{
+    Fake.openHandles++;
+    return h;
+}
+
+static void Release(SysHandle handle)
+{
+    Fake.openHandles--;
+    delete (FakeHandle*)handle;
+}
+
+// ---- searches
+
+static bool WildMatch(const char* pattern, const char* name)
+{
+    if (!*pattern)
+        return !*name;
+    if (*pattern == '*')
+        return WildMatch(pattern + 1, name) || (*name && WildMatch(pattern, name + 1));
+    if (!*name)
+        return false;
+    if (*pattern == '?' || *pattern == *name)
+        return WildMatch(pattern + 1, name + 1);
+    return false;
+}
+
+static SysFindData Entry(const std::string& name, bool folder)
+{
+    SysFindData data;
+    memset(&data, 0, sizeof data);
+    data.attributes = folder ? kFileAttributeDirectory : 0x20;
+    strncpy(data.fileName, name.c_str(), sizeof data.fileName - 1);
+    return data;
+}
+
+static SysHandle FakeFindFirstFile(const char* pattern, SysFindData* found)
+{
+    if (Fails(kOpFindFirstFile))
+        return 0;
+    std::string abs = Absolute(pattern);
+    std::string name = LastName(abs);
+    auto* search = new FakeHandle{FakeHandle::kSearch, {}, 0, "", 0};
+    if (name.find_first_of("*?") == std::string::npos) {
+        if (FakeNode* node = Node(abs))
+            search->matches.push_back(Entry(LastName(node->path), node->isFolder));
+    } else {
+        std::string folder = FakeFold(Parent(abs));
+        if (Fake.nodes.count(folder) && Fake.nodes[folder].isFolder) {
+            if (folder.size() > 2) {  // drive roots have no dot entries
+                search->matches.push_back(Entry(".", true));
+                search->matches.push_back(Entry("..", true));
+            }
+            std::string foldedPattern = FakeFold(name) == "*.*" ? "*" : FakeFold(name);
+            for (auto& [key, node] : Fake.nodes) {
+                if (Parent(key) == folder && key != folder &&
+                    WildMatch(foldedPattern.c_str(), FakeFold(LastName(node.path)).c_str()))
+                    search->matches.push_back(Entry(LastName(node.path), node.isFolder));
+            }
+        }
+    }
+    if (search->matches.empty()) {
+        delete search;
+        return 0;
+    }
+    *found = search->matches[0];
+    search->next = 1;
+    return Open(search);
+}
+
+static int FakeFindNextFile(SysHandle handle, SysFindData* found)
+{
+    auto* search = (FakeHandle*)handle;
+    if (Fails(kOpFindNextFile) || search->next >= search->matches.size())
+        return 0;
+    *found = search->matches[search->next++];
+    return 1;
+}
+
+static int FakeFindClose(SysHandle handle)
+{
+    bool fail = Fails(kOpFindClose);
+    Release(handle);
+    return !fail;
+}
+
+static uint32_t FakeGetFileAttributes(const char* path)
+{
+    if (Fails(kOpGetFileAttributes))
+        return kInvalidFileAttributes;
+    FakeNode* node = Node(path);
+    if (!node)
+        return kInvalidFileAttributes;
+    return node->isFolder ? kFileAttributeDirectory : 0x20;
+}
+
+static void Forget(const std::string& key)
+{
+    Fake.deleted.push_back(Fake.nodes[key].path);
+    Fake.nodes.erase(key);
+}
+
+static int FakeDeleteFile(const char* path)
+{
+    if (Fails(kOpDeleteFile))
+        return 0;
+    FakeNode* node = Node(path);
+    if (!node || node->isFolder || node->locked)
+        return 0;
+    Forget(Key(path));
+    return 1;
+}
+
+static int FakeRemoveDirectory(const char* path)
+{
+    if (Fails(kOpRemoveDirectory))
+        return 0;
+    FakeNode* node = Node(path);
+    if (!node || !node->isFolder || node->locked || HasChildren(Key(path)) ||
+        Key(path).size() <= 2)
+        return 0;
+    Forget(Key(path));
+    return 1;
+}
+
+static int FakeMoveFile(const char* from, const char* to)
+{
+    if (Fails(kOpMoveFile))
+        return 0;
+    FakeNode* node = Node(from);
+    std::string target = Absolute(to);
+    if (!node || node->isFolder || node->locked || Node(to) || !FakeIsFolder(Parent(target)))
+        return 0;
+    FakeNode moved = *node;
+    moved.path = target;
+    Fake.nodes.erase(Key(from));
+    Fake.nodes[FakeFold(target)] = moved;
+    return 1;
+}
+
+static int FakeMoveFileEx(const char* from, const char* to, uint32_t flags)
+{
+    if (Fails(kOpMoveFileEx) || to || flags != kMoveFileDelayUntilReboot || !Node(from))
+        return 0;
+    Fake.delayedDeletes.push_back(from);
+    return 1;
+}
+
+static int FakeWriteProfileString(const char* section, const char* key, const char* value,
+                                  const char* file)
+{
+    if (Fails(kOpWriteProfileString) || !FakeIsFolder(Parent(Absolute(file))))
+        return 0;
+    FakeNode* node = Node(file);
+    if (node && (node->locked || node->isFolder))
+        return 0;
+    std::string text = std::string("[") + section + "]\r\n" + key + "=" + value + "\r\n";
+    if (node)
+        node->data += text;
+    else
+        FakeAddFile(file, text);
+    return 1;
+}
+
+static uint32_t CopyOut(const std::string& text, char* out, uint32_t size)
+{
+    if (text.empty() || text.size() >= size)
+        return 0;
+    memcpy(out, text.c_str(), text.size() + 1);
+    return (uint32_t)text.size();
+}
+
+static uint32_t FakeGetWindowsDirectory(char* out, uint32_t size)
+{
+    return Fails(kOpGetWindowsDirectory) ? 0 : CopyOut(Fake.windowsDir, out, size);
+}
+
+static uint32_t FakeGetModuleFileName(char* out, uint32_t size)
+{
+    return Fails(kOpGetModuleFileName) ? 0 : CopyOut(Fake.modulePath, out, size);
+}
+
+static uint32_t FakeGetShortPathName(const char* path, char* out, uint32_t size)
+{
+    if (Fails(kOpGetShortPathName) || !Node(path))
+        return 0;
+    auto it = Fake.shortNames.find(Key(path));
+    return CopyOut(it == Fake.shortNames.end() ? std::string(path) : it->second, out, size);
+}
+
+static int FakeSetCurrentDirectory(const char* path)
+{
+    if (Fails(kOpSetCurrentDirectory) || !FakeIsFolder(path))
+        return 0;
+    Fake.currentDir = Absolute(path);
+    return 1;
+}
+
+static int FakeGetSpecialFolderPath(int csidl, char* out)
+{
+    if (Fails(kOpGetSpecialFolderPath))
+        return 0;
+    const std::string& dir = csidl == kCsidlDesktopDirectory ? Fake.desktopDir
+                             : csidl == kCsidlPrograms       ? Fake.programsDir
+                                                             : std::string();
+    return CopyOut(dir, out, 260) != 0;
+}
+
+// ---- registry
+
+enum { kErrorFileNotFound = 2, kErrorAccessDenied = 5, kErrorMoreData = 234, kErrorFault = 31 };
+
+static long FakeRegOpenKey(const char* subKey, SysHandle* key)
+{
+    *key = 0;
+    if (Fails(kOpRegOpenKey))
+        return kErrorFault;
+    if (!FakeKeyExists(subKey))
+        return kErrorFileNotFound;
+    *key = Open(new FakeHandle{FakeHandle::kKey, {}, 0, FakeFold(subKey), 0});
+    return 0;
+}
+
+static FakeKey* KeyOf(SysHandle handle)
+{
+    auto it = Fake.keys.find(((FakeHandle*)handle)->path);
+    return it == Fake.keys.end() ? nullptr : &it->second;
+}
+
+static long FakeRegQueryValue(SysHandle handle, const char* name, char* data, uint32_t* size)
+{
+    if (Fails(kOpRegQueryValue))
+        return kErrorFault;
+    FakeKey* key = KeyOf(handle);
+    if (!key || !key->values.count(FakeFold(name)))
+        return kErrorFileNotFound;
+    const std::string& bytes = key->values[FakeFold(name)];
+    uint32_t room = *size;
+    *size = (uint32_t)bytes.size();
+    if (bytes.size() > room)
+        return kErrorMoreData;
+    memcpy(data, bytes.data(), bytes.size());
+    return 0;
+}
+
+static std::vector<std::string> SubKeys(const std::string& folded)
+{
+    std::vector<std::string> out;
+    for (auto& [k, key] : Fake.keys) {
+        if (k.size() > folded.size() + 1 && k.compare(0, folded.size() + 1, folded + "\\") == 0 &&
+            k.find('\\', folded.size() + 1) == std::string::npos)
+            out.push_back(k);
+    }
+    return out;
+}
+
+static long FakeRegQueryInfoKey(SysHandle handle, uint32_t* subKeys, uint32_t* values)
+{
+    if (Fails(kOpRegQueryInfoKey))
+        return kErrorFault;
+    FakeKey* key = KeyOf(handle);
+    if (!key)
+        return kErrorFileNotFound;
+    *subKeys = (uint32_t)SubKeys(((FakeHandle*)handle)->path).size();
+    *values = (uint32_t)key->values.size();
+    return 0;
+}
+
+static long FakeRegDeleteKey(const char* subKey)
+{
+    if (Fails(kOpRegDeleteKey))
+        return kErrorFault;
+    std::string folded = FakeFold(subKey);
+    if (!Fake.keys.count(folded))
+        return kErrorFileNotFound;
+    if (!SubKeys(folded).empty())  // as on the NT family
+        return kErrorAccessDenied;
+    Fake.keys.erase(folded);
+    return 0;
+}
+
+static long FakeRegCloseKey(SysHandle key)
+{
+    bool fail = Fails(kOpRegCloseKey);
+    Release(key);
+    return fail ? kErrorFault : 0;
+}
+
+// ---- the rest
+
+static int FakeGetVersionEx(uint32_t* platformId)
+{
+    if (Fails(kOpGetVersionEx))
+        return 0;
+    *platformId = Fake.platformId;
+    return 1;
+}
+
+static uint32_t FakeGetACP() { return Fails(kOpGetACP) ? 1252 : Fake.codePage; }
+
+static int FakeGetCPInfo(uint32_t codePage, SysCpInfo* info)
+{
+    if (Fails(kOpGetCPInfo))
+        return 0;
+    memset(info, 0, sizeof *info);
+    info->maxCharSize = codePage == 932 ? 2 : 1;
+    if (codePage == 932) {
+        const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
+        memcpy(info->leadByte, ranges, sizeof ranges);
+    }
+    return 1;
+}
+
+static uint32_t FakeWaitForSingleObject(SysHandle handle, uint32_t milliseconds)
+{
+    if (Fails(kOpWaitForSingleObject))
+        return 0xFFFFFFFFu;
+    Fake.waits.push_back({(uint32_t)(uintptr_t)handle, milliseconds});
+    return 0x102;  // timed out
+}
+
+static int FakeCloseHandle(SysHandle handle)
+{
+    bool fail = Fails(kOpCloseHandle);
+    if ((uintptr_t)handle > 0x10000 && ((FakeHandle*)handle)->kind == FakeHandle::kFile)
+        Release(handle);
+    else
+        Fake.closedHandles.push_back((uint32_t)(uintptr_t)handle);
+    return !fail;
+}
+
+static int FakeMessageBox(SysHandle, const char* text, const char* caption, uint32_t style)
+{
+    if (Fails(kOpMessageBox))
+        return 0;
+    Fake.boxes.push_back({caption, text, style});
+    return 1;
+}
+
+static int FakeCompare(const char* a, const char* b)
+{
+    if (Fails(kOpCompare))
+        return 1;
+    return FakeFold(a).compare(FakeFold(b));
+}
+
+static SysHandle FakeCreateFile(const char* path, int forWriting)
+{
+    if (Fails(kOpCreateFile))
+        return 0;
+    FakeNode* node = Node(path);
+    if (node && (node->isFolder || node->locked))
+        return 0;
+    if (forWriting) {
+        if (!FakeIsFolder(Parent(Absolute(path))))
+            return 0;
+        if (node)
+            node->data.clear();
+        else
+            FakeAddFile(path);
+    } else if (!node) {
+        return 0;
+    }
+    return Open(new FakeHandle{FakeHandle::kFile, {}, 0, Key(path), 0});
+}
+
+static int FakeReadFile(SysHandle handle, void* buffer, uint32_t size, uint32_t* got)
+{
+    auto* file = (FakeHandle*)handle;
+    *got = 0;
+    if (Fails(kOpReadFile) || !Fake.nodes.count(file->path))
+        return 0;
+    const std::string& data = Fake.nodes[file->path].data;
+    size_t n = file->pos < data.size() ? std::min<size_t>(size, data.size() - file->pos) : 0;
+    memcpy(buffer, data.data() + file->pos, n);
+    file->pos += n;
+    *got = (uint32_t)n;
+    return 1;
+}
+
+static int FakeWriteFile(SysHandle handle, const void* data, uint32_t size)
+{
+    auto* file = (FakeHandle*)handle;
+    if (Fails(kOpWriteFile) || !Fake.nodes.count(file->path))
+        return 0;
+    std::string& stored = Fake.nodes[file->path].data;
+    stored.replace(file->pos, std::min<size_t>(size, stored.size() - file->pos),
+                   (const char*)data, size);
+    file->pos += size;
+    return 1;
+}
+
+static int FakeSetFilePointer(SysHandle handle)
+{
+    if (Fails(kOpSetFilePointer))
+        return 0;
+    ((FakeHandle*)handle)->pos = 0;
+    return 1;
+}
+
+extern const SystemOps FakeOps;
+const SystemOps FakeOps = {
+    FakeFindFirstFile, FakeFindNextFile, FakeFindClose, FakeGetFileAttributes,
+    FakeDeleteFile, FakeRemoveDirectory, FakeMoveFile, FakeMoveFileEx,
+    FakeWriteProfileString, FakeGetWindowsDirectory, FakeGetModuleFileName,
+    FakeGetShortPathName, FakeSetCurrentDirectory, FakeGetSpecialFolderPath,
+    FakeRegOpenKey, FakeRegQueryValue, FakeRegQueryInfoKey, FakeRegDeleteKey,
+    FakeRegCloseKey, FakeGetVersionEx, FakeGetACP, FakeGetCPInfo,
+    FakeWaitForSingleObject, FakeCloseHandle, FakeMessageBox, FakeCompare,
+    FakeCreateFile, FakeReadFile, FakeWriteFile, FakeSetFilePointer,
+};
+
+const SystemOps* Sys = &FakeOps;

@@ -1,0 +1,94 @@
+// An in-memory stand-in for the system behind the seam, for native tests.
+//
+// Files and folders with case-insensitive names on drive C:, a registry
+// under HKEY_CURRENT_USER, shell folders, the Windows folder, the module
+// path, the version answer and code page 932 lead bytes. It records every
+// message box, wait and delayed delete, counts open handles, and can make
+// any one operation fail.
+#ifndef ERASER_FAKE_SYSTEM_H
+#define ERASER_FAKE_SYSTEM_H
+
+#include <stdint.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "sysops/sysops.h"
+
+enum FakeOp {
+    kOpFindFirstFile, kOpFindNextFile, kOpFindClose, kOpGetFileAttributes, kOpDeleteFile,
+    kOpRemoveDirectory, kOpMoveFile, kOpMoveFileEx, kOpWriteProfileString,
+    kOpGetWindowsDirectory, kOpGetModuleFileName, kOpGetShortPathName,
+    kOpSetCurrentDirectory, kOpGetSpecialFolderPath, kOpRegOpenKey, kOpRegQueryValue,
+    kOpRegQueryInfoKey, kOpRegDeleteKey, kOpRegCloseKey, kOpGetVersionEx, kOpGetACP,
+    kOpGetCPInfo, kOpWaitForSingleObject, kOpCloseHandle, kOpMessageBox, kOpCompare,
+    kOpCreateFile, kOpReadFile, kOpWriteFile, kOpSetFilePointer, kOpCount
+};
+extern const char* const FakeOpNames[kOpCount];
+
+struct FakeNode {
+    std::string path;  // as created
+    bool isFolder = false;
+    bool locked = false;  // held open by another process: no delete, move or open
+    std::string data;
+};
+
+struct FakeBox {
+    std::string caption, text;
+    uint32_t style;
+};
+
+struct FakeKey {
+    std::string path;
+    std::map<std::string, std::string> values;  // folded name -> raw bytes
+};
+
+struct FakeState {
+    std::map<std::string, FakeNode> nodes;  // by folded full path
+    std::map<std::string, FakeKey> keys;    // by folded key path
+    std::string currentDir = "C:\\";
+    std::string windowsDir = "C:\\WINDOWS";
+    std::string modulePath = "C:\\WINDOWS\\TEMP\\VELDUNIN.EXE";
+    std::map<std::string, std::string> shortNames;  // folded long path -> short
+    std::string desktopDir, programsDir;           // empty: lookup fails
+    uint32_t platformId = kPlatformWin32Nt;
+    uint32_t codePage = 932;
+
+    std::vector<FakeBox> boxes;
+    std::vector<std::pair<uint32_t, uint32_t>> waits;  // handle value, time-out
+    std::vector<uint32_t> closedHandles;
+    std::vector<std::string> delayedDeletes;
+    std::vector<std::string> deleted;  // every path a delete or removal took away
+    int openHandles = 0;
+
+    // Fault injection: fail call number failNth (1-based) of failOp, or
+    // every call of it when failNth is 0; or the failSeq-th call of any
+    // operation. Off while failOp is kOpCount and failSeq is 0.
+    FakeOp failOp = kOpCount;
+    int failNth = 0;
+    long failSeq = 0;
+    long seq = 0;
+    int calls[kOpCount] = {};
+    int injected = 0;
+};
+
+extern FakeState Fake;
+
+// Resets the state and points Sys at the fake.
+void FakeReset();
+std::string FakeFold(const std::string& path);
+void FakeAddFolder(const std::string& path);  // with every missing parent
+void FakeAddFile(const std::string& path, const std::string& data = "");
+bool FakeExists(const std::string& path);
+bool FakeIsFolder(const std::string& path);
+std::string FakeRead(const std::string& path);
+void FakeLock(const std::string& path);
+// Every path under a prefix (or all), sorted, folders too.
+std::vector<std::string> FakeList(const std::string& under = "");
+void FakeAddKey(const std::string& key);  // with every missing parent
+void FakeSetValue(const std::string& key, const std::string& name, const std::string& bytes);
+void FakeSetString(const std::string& key, const std::string& name, const std::string& text);
+bool FakeKeyExists(const std::string& key);
+
+#endif

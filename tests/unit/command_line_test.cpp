@@ -1,0 +1,116 @@
+#include "tests/unit/fixture.h"
+
+class CommandLineTest : public FakeTest {
+protected:
+    void Parse(const std::string& text)
+    {
+        RunOptions = RunOptionsRecord();
+        LearnLeadBytes();
+        ParseCommandLine(text.c_str());
+    }
+};
+
+TEST_F(CommandLineTest, QuotedDeletePathKeepsBlanksAndSlashes)
+{
+    Parse("/d\"C:\\My Files/x y\\a.txt\" /h12");
+    EXPECT_STREQ(RunOptions.deletePath, "C:\\My Files/x y\\a.txt");
+    EXPECT_EQ(RunOptions.flags, (uint32_t)(kFlagDelete | kFlagWait));
+    EXPECT_EQ(RunOptions.waitHandle, 12u);
+}
+
+TEST_F(CommandLineTest, UnquotedPathEndsAtABlankOnly)
+{
+    // ソ (83 5C) and 表 (95 5C), and a second byte 0x20-like is impossible;
+    // 0x85 0x40 is no blank either.
+    Parse("/DC:\\ソ表\x85\x40/x\tS");
+    EXPECT_STREQ(RunOptions.deletePath, "C:\\ソ表\x85\x40/x");
+    Parse("/D\"C:\\ソ\"");  // the quote after ソ closes the path
+    EXPECT_STREQ(RunOptions.deletePath, "C:\\ソ");
+    Parse("/D\"\x83");  // a lead byte at the end is copied alone
+    EXPECT_STREQ(RunOptions.deletePath, "\x83");
+}
+
+TEST_F(CommandLineTest, LaterDeleteReplacesEarlierAndEmptyPathStillSelectsTheMode)
+{
+    Parse("/Dfirst /s /Dsecond");
+    EXPECT_STREQ(RunOptions.deletePath, "second");
+    EXPECT_EQ(RunOptions.flags, (uint32_t)(kFlagDelete | kFlagSilent));
+    Parse("/D");
+    EXPECT_EQ(RunOptions.flags, (uint32_t)kFlagDelete);
+    EXPECT_STREQ(RunOptions.deletePath, "");
+    Parse("x/");  // ends without reading past the text
+    EXPECT_EQ(RunOptions.flags, 0u);
+}
+
+TEST_F(CommandLineTest, OverlongDeletePathIsDroppedNotCut)
+{
+    std::string path = "C:\\" + std::string(600, 'a');
+    Parse("/D" + path + " /S");
+    EXPECT_STREQ(RunOptions.deletePath, "");
+    EXPECT_EQ(RunOptions.flags, (uint32_t)(kFlagDelete | kFlagSilent));
+    std::string fits = "C:\\" + std::string(kPathSize - 4, 'b');
+    Parse("/D\"" + fits + "\"");
+    EXPECT_EQ(std::string(RunOptions.deletePath), fits);
+}
+
+TEST_F(CommandLineTest, WaitNumberFollowsTheRuntimesRules)
+{
+    struct { const char* text; uint32_t handle; } cases[] = {
+        {"/H123abc", 123}, {"/H 5", 5}, {"/H", 0}, {"/H0", 0}, {"/h-2", 0xFFFFFFFEu},
+        {"/H+7", 7}, {"/H4294967297", 1}, {"/H12/S", 12},
+    };
+    for (auto& c : cases) {
+        Parse(c.text);
+        EXPECT_EQ(RunOptions.waitHandle, c.handle) << c.text;
+        EXPECT_TRUE(RunOptions.flags & kFlagWait) << c.text;
+    }
+    Parse("/H12/S");
+    EXPECT_TRUE(RunOptions.flags & kFlagSilent);
+    // The digits after a blank are read but not skipped: /D inside them is seen.
+    Parse("/H 3/Dx");
+    EXPECT_EQ(RunOptions.waitHandle, 3u);
+    EXPECT_STREQ(RunOptions.deletePath, "x");
+}
+
+TEST_F(CommandLineTest, DeleteModeDeletesOneFileWaitsAndLeavesThePackage)
+{
+    InstallPackage();
+    FakeAddFile("C:\\TEMP\\left over.txt");
+    EXPECT_EQ(EraserMain("/H40 /D\"C:\\TEMP\\left over.txt\""), 0);
+    EXPECT_FALSE(FakeExists("C:\\TEMP\\left over.txt"));
+    ASSERT_EQ(Fake.waits.size(), 1u);
+    EXPECT_EQ(Fake.waits[0], std::make_pair(40u, 5000u));
+    EXPECT_EQ(Fake.closedHandles, std::vector<uint32_t>{40});
+    EXPECT_TRUE(Fake.boxes.empty());
+    EXPECT_EQ(Fake.deleted.size(), 1u);
+    EXPECT_TRUE(FakeKeyExists(kPackageKey));
+
+    Fake.deleted.clear();
+    EXPECT_EQ(EraserMain("/D /H0"), 0);  // nothing named, no wait
+    EXPECT_TRUE(Fake.deleted.empty());
+    EXPECT_EQ(Fake.waits.size(), 1u);
+}
+
+TEST_F(CommandLineTest, MissingInstallationEndsWithMinusOneUntouched)
+{
+    EXPECT_EQ(EraserMain(""), kExitNoInstallation);
+    FakeSetString(kPackageKey, "InstallDir", "");
+    auto before = FakeList();
+    EXPECT_EQ(EraserMain("/S"), kExitNoInstallation);
+    EXPECT_EQ(FakeList(), before);
+    EXPECT_TRUE(Fake.boxes.empty());
+    EXPECT_TRUE(Fake.delayedDeletes.empty());
+}
+
+TEST_F(CommandLineTest, PlatformFamilyComesFromTheVersionQuery)
+{
+    EXPECT_EQ(DetectPlatform(), 1);
+    EXPECT_TRUE(PlatformInfo.isNtFamily);
+    Fake.platformId = 1;
+    PlatformInfo.isNtFamily = 0;
+    DetectPlatform();
+    EXPECT_FALSE(PlatformInfo.isNtFamily);
+    Fake.failOp = kOpGetVersionEx;
+    EraserMain("/D");
+    EXPECT_FALSE(PlatformInfo.isNtFamily);
+}

@@ -1,0 +1,53 @@
+#include "tests/unit/fixture.h"
+
+class InstallPathsTest : public FakeTest {};
+
+TEST_F(InstallPathsTest, DerivesTheThreeFolders)
+{
+    FakeSetString(kPackageKey, "InstallDir", "C:\\Games\\");
+    ASSERT_EQ(LoadInstallPaths(), 1);
+    EXPECT_EQ(std::string(InstallPaths.baseDir), "C:\\Games");
+    EXPECT_EQ(std::string(InstallPaths.appDir), kApp);
+    EXPECT_EQ(std::string(InstallPaths.dataDir), kData);
+
+    FakeSetString(kPackageKey, "InstallDir", "C:\\");
+    ASSERT_EQ(LoadInstallPaths(), 1);
+    EXPECT_EQ(std::string(InstallPaths.baseDir), "C:");
+    EXPECT_EQ(std::string(InstallPaths.appDir), "C:\\KORVEN\\碧環デスクトップアクセサリー");
+}
+
+TEST_F(InstallPathsTest, MissingKeyValueOrTextIsNoInstallation)
+{
+    EXPECT_EQ(LoadInstallPaths(), 0);
+    FakeAddKey(kPackageKey);
+    EXPECT_EQ(LoadInstallPaths(), 0);
+    FakeSetString(kPackageKey, "InstallDir", "");
+    EXPECT_EQ(LoadInstallPaths(), 0);
+}
+
+TEST_F(InstallPathsTest, ValueWithoutTerminatorIsTakenToItsSize)
+{
+    FakeSetValue(kPackageKey, "InstallDir", "D:\\X");
+    ASSERT_EQ(LoadInstallPaths(), 1);
+    EXPECT_STREQ(InstallPaths.baseDir, "D:\\X");
+}
+
+TEST_F(InstallPathsTest, OverlongValuesAreRefusedNotCut)
+{
+    // 512 bytes with no NUL, and a value longer than the buffer.
+    FakeSetValue(kPackageKey, "InstallDir", "C:\\" + std::string(509, 'a'));
+    EXPECT_EQ(LoadInstallPaths(), 0);
+    FakeSetString(kPackageKey, "InstallDir", "C:\\" + std::string(600, 'a'));
+    EXPECT_EQ(LoadInstallPaths(), 0);
+
+    // A value that fits, but leaves no room for the deepest path the run
+    // composes: the DATA folder and BRISK20.SAV.
+    std::string prefix = "C:\\" + std::string(kPathSize - 1 - 3 - (int)(kApp.size() - kBase.size()) -
+                                                  (int)std::string("\\DATA\\BRISK20.SAV").size(),
+                                              'a');
+    FakeSetString(kPackageKey, "InstallDir", prefix);
+    EXPECT_EQ(LoadInstallPaths(), 1);
+    FakeSetString(kPackageKey, "InstallDir", prefix + "a");
+    EXPECT_EQ(LoadInstallPaths(), 0);
+    EXPECT_STREQ(InstallPaths.appDir, "");
+}

@@ -1,0 +1,94 @@
+#include <string.h>
+
+#include "tests/unit/fixture.h"
+
+class TextTest : public FakeTest {
+protected:
+    void SetUp() override
+    {
+        FakeTest::SetUp();
+        LearnLeadBytes();
+    }
+    std::string Fix(const std::string& path, int mode)
+    {
+        char buf[kPathSize];
+        strcpy(buf, path.c_str());
+        return FixTrailingSeparator(buf, mode);
+    }
+    std::string Cut(const std::string& path)
+    {
+        char buf[kPathSize];
+        strcpy(buf, path.c_str());
+        CutLastComponent(buf);
+        return buf;
+    }
+};
+
+TEST_F(TextTest, TrailingSeparatorAddsAndStripsOne)
+{
+    EXPECT_EQ(Fix("C:\\", kStripSeparator), "C:");
+    EXPECT_EQ(Fix("C:", kAddSeparator), "C:\\");
+    EXPECT_EQ(Fix("C:\\", kAddSeparator), "C:\\");
+    EXPECT_EQ(Fix("C:\\a\\\\", kStripSeparator), "C:\\a\\");  // one at a time
+    for (const char* tiny : {"", "\\", "a"}) {
+        EXPECT_EQ(Fix(tiny, kAddSeparator), tiny);
+        EXPECT_EQ(Fix(tiny, kStripSeparator), tiny);
+    }
+}
+
+TEST_F(TextTest, SecondByteOfACharacterIsNoSeparator)
+{
+    // ソ is 83 5C: its second byte is the separator byte.
+    EXPECT_EQ(Fix("C:\\ソ", kStripSeparator), "C:\\ソ");
+    EXPECT_EQ(Fix("C:\\ソ", kAddSeparator), "C:\\ソ\\");
+    EXPECT_EQ(Cut("C:\\a\\ソソ"), "C:\\a");
+    // リ is 83 8A, and 8A is itself a lead byte: the separator after it is
+    // still a separator.
+    EXPECT_EQ(Fix("C:\\リ\\", kStripSeparator), "C:\\リ");
+    EXPECT_EQ(Cut("C:\\マリ\\Desktop"), "C:\\マリ");
+}
+
+TEST_F(TextTest, CutWalksUpToTheEmptyText)
+{
+    std::string path = "A\\B\\C";
+    for (const char* expected : {"A\\B", "A", ""}) {
+        path = Cut(path);
+        EXPECT_EQ(path, expected);
+    }
+    EXPECT_EQ(Cut(""), "");
+}
+
+TEST_F(TextTest, SingleByteCodePageHasNoLeadBytes)
+{
+    Fake.codePage = 1252;
+    LearnLeadBytes();
+    EXPECT_EQ(Fix("C:\\\x83\\", kStripSeparator), "C:\\\x83");
+    EXPECT_EQ(Cut("C:\\a\\\x83\\b"), "C:\\a\\\x83");
+}
+
+TEST_F(TextTest, CompositionNeverCutsAPath)
+{
+    char out[kPathSize];
+    std::string part(300, 'a');
+    EXPECT_TRUE(ComposePath(out, "C:\\", part.c_str()));
+    EXPECT_FALSE(ComposePath(out, part.c_str(), "\\", part.c_str()));
+    EXPECT_STREQ(out, "");
+    std::string exact(kPathSize - 1, 'b');
+    EXPECT_TRUE(ComposePath(out, exact.c_str()));
+    EXPECT_FALSE(ComposePath(out, exact.c_str(), "c"));
+
+    // Adding a separator to a full buffer leaves it alone.
+    strcpy(out, exact.c_str());
+    EXPECT_EQ(strlen(FixTrailingSeparator(out, kAddSeparator)), (size_t)kPathSize - 1);
+}
+
+TEST_F(TextTest, FormatsTheProgramsConversions)
+{
+    char out[64];
+    ASSERT_TRUE(FormatText(out, sizeof out, "%sBRISK%02d.SAV", "D\\", 7));
+    EXPECT_STREQ(out, "D\\BRISK07.SAV");
+    ASSERT_TRUE(FormatText(out, sizeof out, "%s_QX%05d.$$$|%d|%d%%", "W\\", 42, -3, 123456));
+    EXPECT_STREQ(out, "W\\_QX00042.$$$|-3|123456%");
+    EXPECT_FALSE(FormatText(out, 8, "%s", "123456789"));
+    EXPECT_STREQ(out, "");
+}
