@@ -62,6 +62,8 @@ static int CopyWithRequest(Stream* in, Stream* out, const char* self)
             atLineStart = 1;
         }
     }
+    if (in->failed)
+        return 0;  // a copy of part of the file must never replace it
     if (inserted)
         return 1;
     char header[kLineSize];

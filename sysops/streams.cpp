@@ -3,7 +3,7 @@
 int StreamOpen(Stream* s, const char* path, int mode)
 {
     s->mode = mode;
-    s->ended = 0;
+    s->ended = s->failed = 0;
     s->pos = s->fill = 0;
     s->file = Sys->CreateFileA(path, mode == kStreamWriteText);
     return s->file != 0;
@@ -31,7 +31,11 @@ static int NextByte(Stream* s)
             return -1;
         if (s->pos == s->fill) {
             uint32_t got = 0;
-            if (!Sys->ReadFile(s->file, s->buffer, kStreamBufferSize, &got) || got == 0) {
+            if (!Sys->ReadFile(s->file, s->buffer, kStreamBufferSize, &got)) {
+                s->failed = s->ended = 1;
+                return -1;
+            }
+            if (got == 0) {
                 s->ended = 1;
                 return -1;
             }

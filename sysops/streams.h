@@ -15,7 +15,8 @@ enum { kStreamBufferSize = 512, kLineSize = 1024 };
 struct Stream {
     SysHandle file;
     int mode;
-    int ended;  // end of file, a read error or Ctrl-Z in text mode
+    int ended;   // end of file, a read error or Ctrl-Z in text mode
+    int failed;  // a read error: what was read is not the whole file
     uint32_t pos, fill;
     unsigned char buffer[kStreamBufferSize];
 };

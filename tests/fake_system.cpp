@@ -341,11 +341,30 @@ static int FakeWriteProfileString(const char* section, const char* key, const ch
     FakeNode* node = Node(file);
     if (node && (node->locked || node->isFolder))
         return 0;
-    std::string text = std::string("[") + section + "]\r\n" + key + "=" + value + "\r\n";
-    if (node)
-        node->data += text;
+    // The key goes at the end of its section, or a new section at the end.
+    std::string entry = std::string(key) + "=" + value + "\r\n";
+    std::string header = FakeFold(std::string("[") + section + "]");
+    if (!node) {
+        FakeAddFile(file, std::string("[") + section + "]\r\n" + entry);
+        return 1;
+    }
+    std::string& data = node->data;
+    size_t at = std::string::npos;
+    for (size_t line = 0; line < data.size();) {
+        size_t end = data.find('\n', line);
+        end = end == std::string::npos ? data.size() : end + 1;
+        if (at == std::string::npos && FakeFold(data.substr(line, header.size())) == header)
+            at = end;
+        else if (at != std::string::npos && data[line] == '[')
+            break;
+        else if (at != std::string::npos)
+            at = end;
+        line = end;
+    }
+    if (at == std::string::npos)
+        data += std::string("[") + section + "]\r\n" + entry;
     else
-        FakeAddFile(file, text);
+        data.insert(at, entry);
     return 1;
 }
 

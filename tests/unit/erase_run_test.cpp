@@ -1,0 +1,188 @@
+#include "tests/unit/fixture.h"
+
+class EraseRunTest : public FakeTest {
+protected:
+    std::vector<FakeBox> WarningsOnly()
+    {
+        std::vector<FakeBox> out;
+        for (auto& box : Fake.boxes) {
+            if (box.style == 0x30)
+                out.push_back(box);
+        }
+        return out;
+    }
+};
+
+TEST_F(EraseRunTest, CleanEraseRemovesEverythingThePackageOwns)
+{
+    InstallPackage();
+    FakeAddFolder(kDesktop);
+    EXPECT_EQ(EraserMain(""), 0);
+    EXPECT_EQ(FakeList(kBase), std::vector<std::string>{kBase});
+    EXPECT_EQ(FakeList(kDesktop), std::vector<std::string>{kDesktop});
+    EXPECT_EQ(FakeList(kPrograms), std::vector<std::string>{kPrograms});
+    EXPECT_EQ(FakeList("C:\\WINDOWS\\碧環"), std::vector<std::string>{});
+    EXPECT_FALSE(FakeKeyExists(kPackageKey));
+    EXPECT_FALSE(FakeKeyExists(kMakerKey));
+    EXPECT_TRUE(FakeKeyExists("Software"));
+    ASSERT_EQ(Fake.boxes.size(), 1u) << BoxTexts();
+    EXPECT_EQ(Fake.boxes[0].style, 0x40u);
+    EXPECT_EQ(Fake.boxes[0].caption, kCaption);
+    EXPECT_EQ(Fake.boxes[0].text,
+              "アプリケーションを削除しました。\nアンインストール処理を完全に終了するためには\n"
+              "システムを再起動してください。");
+    EXPECT_EQ(Fake.currentDir, "C:\\WINDOWS");
+}
+
+TEST_F(EraseRunTest, TableIsWalkedLastGroupFirstWithTheUninstallerLast)
+{
+    InstallPackage();
+    LoadInstallPaths();
+    RemoveInstalledFiles(0);
+    std::vector<std::string> names;
+    for (auto& path : Fake.deleted)
+        names.push_back(path.substr(path.rfind('\\') + 1));
+    std::vector<std::string> expected = {
+        "VELD04.QXP", "VELD03.QXP", "VELD02.QXP", "VELD01.QXP", "VELDPZ.EXE", "VELD00.QXP",
+        "Clock1.exe", "Clock2.exe"};
+    for (const char* n : {"１", "２", "３", "４"}) {
+        expected.push_back(std::string("碧環スクリーンセーバー") + n + ".scr");
+        expected.push_back(std::string("碧環スクリーンセーバー") + n + ".dat");
+    }
+    expected.push_back("VELDUNIN.EXE");
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(Fake.deleted[8], "C:\\WINDOWS\\碧環スクリーンセーバー１.scr");
+}
+
+TEST_F(EraseRunTest, WithoutTheWindowsFolderScreenSaversAreLookedUpInTheCurrentFolder)
+{
+    InstallPackage();
+    LoadInstallPaths();
+    Fake.currentDir = "C:\\WINDOWS";
+    Fake.failOp = kOpGetWindowsDirectory;
+    RemoveInstalledFiles(0);
+    EXPECT_FALSE(FakeExists("C:\\WINDOWS\\碧環スクリーンセーバー３.dat"));
+    EXPECT_TRUE(Fake.boxes.empty());
+}
+
+TEST_F(EraseRunTest, OnlySlotsWithTheSaveHeaderAreRemoved)
+{
+    InstallPackage();
+    FakeAddFile(kData + "\\BRISK05.SAV", SaveFile(32));
+    FakeAddFile(kData + "\\BRISK06.SAV", SaveFile(31));
+    FakeAddFile(kData + "\\BRISK08.SAV", "brisk Save " + std::string(40, 'x'));
+    FakeAddFile(kData + "\\BRISK20.SAV", SaveFile());
+    FakeAddFile(kData + "\\BRISK21.SAV", SaveFile());
+    FakeAddFile(kData + "\\VELDPZ.LOG", "");
+    LoadInstallPaths();
+    RemoveSavedData(0);
+    for (const char* gone : {"BRISK00.SAV", "BRISK05.SAV", "BRISK07.SAV", "BRISK20.SAV",
+                             "VELDPZ.SAV", "VELDPZ.ENV", "VELDPZ.LOG"})
+        EXPECT_FALSE(FakeExists(kData + "\\" + gone)) << gone;
+    for (const char* kept : {"BRISK06.SAV", "BRISK08.SAV", "BRISK21.SAV"})
+        EXPECT_TRUE(FakeExists(kData + "\\" + kept)) << kept;
+    EXPECT_TRUE(Fake.boxes.empty());
+}
+
+TEST_F(EraseRunTest, LockedSaveFileIsReported)
+{
+    InstallPackage();
+    FakeAddFile(kData + "\\BRISK03.SAV", SaveFile());
+    LoadInstallPaths();
+    Fake.failOp = kOpDeleteFile;
+    Fake.failNth = 2;  // the second slot deletion
+    RemoveSavedData(0);
+    ASSERT_EQ(Fake.boxes.size(), 1u);
+    EXPECT_EQ(Fake.boxes[0].text, CannotDeleteText(kData + "\\BRISK03.SAV"));
+}
+
+TEST_F(EraseRunTest, FolderThatStaysEndsFolderRemovalButNotTheRegistrySteps)
+{
+    InstallPackage();
+    FakeAddFile(kData + "\\BRISK09.SAV", "not a save");
+    EXPECT_EQ(EraserMain(""), 0);
+    auto warnings = WarningsOnly();
+    ASSERT_EQ(warnings.size(), 1u) << BoxTexts();
+    EXPECT_EQ(warnings[0].text, NotEmptyText(kData));
+    EXPECT_FALSE(FakeExists(kAcc));
+    EXPECT_TRUE(FakeExists(kData + "\\BRISK09.SAV"));
+    EXPECT_TRUE(FakeIsFolder(kApp));
+    EXPECT_FALSE(FakeKeyExists(kPackageKey));
+    EXPECT_FALSE(FakeKeyExists(kMakerKey));
+}
+
+TEST_F(EraseRunTest, BystandersSurviveWithNoticesNamingTheirFolders)
+{
+    InstallPackage();
+    FakeAddFile(kMakerDir + "\\Other Product\\game.exe", "other");
+    FakeAddFile(kGroup + "\\Readme.LNK", "mine");
+    FakeSetString(kMakerKey, "Registered", "yes");
+    EXPECT_EQ(EraserMain(""), 0);
+    auto warnings = WarningsOnly();
+    ASSERT_EQ(warnings.size(), 2u) << BoxTexts();
+    EXPECT_EQ(warnings[0].text, NotEmptyText(kGroup, "スタートメニュー"));
+    EXPECT_EQ(warnings[1].text, NotEmptyText(kMakerDir));
+    EXPECT_EQ(FakeRead(kMakerDir + "\\Other Product\\game.exe"), "other");
+    EXPECT_EQ(FakeRead(kGroup + "\\Readme.LNK"), "mine");
+    EXPECT_FALSE(FakeExists(kApp));
+    EXPECT_FALSE(FakeKeyExists(kPackageKey));
+    EXPECT_TRUE(FakeKeyExists(kMakerKey));
+}
+
+TEST_F(EraseRunTest, MakerKeyWithASubKeyStaysAndMissingPackageKeyIsSilent)
+{
+    InstallPackage();
+    FakeAddKey(kMakerKey + "\\OtherGame");
+    EraserMain("");
+    EXPECT_TRUE(FakeKeyExists(kMakerKey + "\\OtherGame"));
+    EXPECT_TRUE(FakeKeyExists(kMakerKey));
+
+    // Second round: the package key is gone already.
+    LoadInstallPaths();
+    Fake.boxes.clear();
+    RemoveFoldersAndKeys(0);
+    EXPECT_TRUE(FakeKeyExists(kMakerKey));
+    EXPECT_TRUE(Fake.boxes.empty());
+}
+
+TEST_F(EraseRunTest, DriveRootInstallAndUnremovableFolders)
+{
+    InstallPackage("C:\\");
+    FakeLock("C:\\KORVEN\\碧環デスクトップアクセサリー\\ACC");
+    EXPECT_EQ(EraserMain(""), 0);
+    auto warnings = WarningsOnly();
+    ASSERT_EQ(warnings.size(), 1u) << BoxTexts();
+    EXPECT_EQ(warnings[0].text, CannotDeleteText("C:\\KORVEN\\碧環デスクトップアクセサリー\\ACC"));
+    EXPECT_TRUE(FakeIsFolder("C:\\KORVEN\\碧環デスクトップアクセサリー\\DATA"));  // not tried
+    EXPECT_FALSE(FakeExists("C:\\KORVEN\\碧環デスクトップアクセサリー\\VELDPZ.EXE"));
+}
+
+TEST_F(EraseRunTest, ShortcutsGoAndTheGroupIsRemovedEvenWithoutThem)
+{
+    InstallPackage();
+    Fake.nodes.erase(FakeFold(kDesktop + "\\パズル.LNK"));  // the user deleted it already
+    for (const char* n : {"碧環デスクトップパズル", "ミルカ時計", "トア時計", "アンインストール"})
+        Fake.nodes.erase(FakeFold(kGroup + "\\" + n + ".LNK"));
+    RemoveShortcuts(0);
+    EXPECT_FALSE(FakeExists(kGroup));
+    EXPECT_TRUE(FakeIsFolder(kPrograms));
+    EXPECT_TRUE(Fake.boxes.empty());
+
+    Fake.failOp = kOpGetSpecialFolderPath;  // no shell folders: nothing, silently
+    RemoveShortcuts(0);
+    EXPECT_TRUE(Fake.boxes.empty());
+}
+
+TEST_F(EraseRunTest, OverlongWindowsFolderPathsAreReportedNotCut)
+{
+    InstallPackage();
+    Fake.windowsDir = "C:\\" + std::string(490, 'w');
+    FakeAddFolder(Fake.windowsDir);
+    LoadInstallPaths();
+    RemoveInstalledFiles(0);
+    auto warnings = WarningsOnly();
+    ASSERT_EQ(warnings.size(), 8u) << BoxTexts();
+    EXPECT_EQ(warnings[0].text,
+              CannotDeleteText(Fake.windowsDir + "\\碧環スクリーンセーバー１.scr"));
+    EXPECT_FALSE(FakeExists(kApp + "\\VELDPZ.EXE"));
+}
