@@ -6,7 +6,7 @@
 // event when --event is given), holds each --hold file open with no
 // sharing while it runs, reads the caption and text of every message box
 // the program shows, closes the box with OK, and writes to LOG (UTF-8):
-//   BOX <caption> TAB <text, line feeds as \n>
+//   BOX <caption> TAB <text; a backslash written \\, a line feed \n>
 //   EXIT <exit code>     (or TIMEOUT)
 //   ELAPSED <milliseconds from start to exit>
 #include <windows.h>
@@ -68,7 +68,9 @@ static std::string Escaped(const std::string& text)
 {
     std::string out;
     for (char c : text) {
-        if (c == '\n')
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\n')
             out += "\\n";
         else if (c != '\r')
             out += c;

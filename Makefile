@@ -1,0 +1,42 @@
+# make demo   installs what is missing, builds, and erases a sample installation under Wine
+# make test   installs what is missing, builds, and runs every test
+SHELL := /bin/bash
+JOBS := $(shell nproc)
+PYTHON := /usr/bin/python3
+
+.PHONY: all setup build native windows demo test unit-tests sanitizer-tests fuzz-tests \
+        binary-check wine-tests fuzz-long clean
+
+all: build
+
+setup:
+	@tools/setup.sh
+
+build: setup windows native
+
+windows:
+	cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+	cmake --build build/win32 -j$(JOBS)
+	cmake -S . -B build/win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DCMAKE_BUILD_TYPE=MinSizeRel >/dev/null
+	cmake --build build/win64 -j$(JOBS)
+
+native:
+	cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build build/native -j$(JOBS)
+
+demo: build
+	$(PYTHON) tools/demo.py
+
+test: build unit-tests binary-check wine-tests
+
+unit-tests:
+	build/native/unit_tests --gtest_brief=1
+
+binary-check:
+	$(PYTHON) tests/check_binaries.py build/win32/eraser.exe build/win64/eraser.exe
+
+wine-tests:
+	$(PYTHON) tests/wine/run_tests.py
+
+clean:
+	rm -rf build

@@ -1,0 +1,306 @@
+#!/usr/bin/env python3
+"""The eraser under Wine: real files, keys, message boxes and restarts.
+
+Runs build/win64/eraser.exe through the driver in a scratch prefix with the
+Japanese locale and checks files, keys, exit codes and every box.
+"""
+import sys
+import time
+import traceback
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+from winelib import (ROOT, PACKAGE, MAKER_KEY, PACKAGE_KEY, CAPTION, COMPLETION, SCREEN_SAVERS,
+                     GROUP_SHORTCUTS, SESSION_MANAGER, Prefix, cannot_delete_text, not_empty_text,
+                     save_file, tree, write)
+
+W = None  # the prefix
+TESTS = []
+
+
+def test(fn):
+    TESTS.append(fn)
+    return fn
+
+
+class Failed(Exception):
+    pass
+
+
+def check(cond, message):
+    if not cond:
+        raise Failed(message)
+
+
+def expect_boxes(result, texts):
+    got = [text for _, text in result.boxes]
+    check(got == texts, f"boxes:\n  got      {got!r}\n  expected {texts!r}")
+    for caption, _ in result.boxes:
+        check(caption == CAPTION, f"caption {caption!r}")
+
+
+def completed(result, warnings=()):
+    check(result.exit == 0, f"exit code {result.exit}")
+    expect_boxes(result, list(warnings) + [COMPLETION])
+
+
+def fresh_package(install_dir="C:\\Games\\"):
+    W.remove_package()
+    W.reg_delete(SESSION_MANAGER, "PendingFileRenameOperations")
+    return W.install_package(install_dir)
+
+
+# ---- switches, the wait, and finding the installation
+
+@test
+def delete_mode_deletes_exactly_the_named_file():
+    folder = W.drive_c / "d test" / "a b" / "x"
+    target = folder / "メモソ.txt"      # ソ is 83 5C in code page 932
+    for p in (target, folder / "メモ.txt", folder / "other.txt"):
+        write(p, b"keep")
+    fresh_package()
+    r = W.run(r'/d"C:\d test/a b\x\メモソ.txt"', "/s")
+    check(r.exit == 0, f"exit {r.exit}")
+    expect_boxes(r, [])
+    check(not target.exists(), "the named file is still there")
+    check(sorted(p.name for p in folder.iterdir()) == ["other.txt", "メモ.txt"], "a sibling went")
+    check(W.reg_exists(PACKAGE_KEY), "the package was touched")
+
+
+@test
+def delete_mode_never_cuts_an_overlong_path():
+    folder = W.drive_c / "long"
+    write(folder / "a.txt", b"keep")
+    r = W.run("/D" + "C:\\long\\" + "a.txt" + "x" * 520)
+    check(r.exit == 0 and not r.boxes, f"exit {r.exit} boxes {r.boxes}")
+    check((folder / "a.txt").exists(), "a file was deleted")
+
+
+@test
+def no_installation_ends_with_minus_one_and_touches_nothing():
+    W.remove_package()
+    W.install_package()
+    W.reg_delete(MAKER_KEY)
+    before = tree(W.drive_c)
+    r = W.run()
+    check(r.exit == -1, f"exit {r.exit} with no key")
+    expect_boxes(r, [])
+    W.reg_add(PACKAGE_KEY, "InstallDir", "")
+    r = W.run("/S")
+    check(r.exit == -1, f"exit {r.exit} with an empty value")
+    expect_boxes(r, [])
+    check(tree(W.drive_c) == before, "files changed")
+    check(W.reg_exists(PACKAGE_KEY, "InstallDir"), "the key was touched")
+
+
+@test
+def overlong_install_folder_is_no_installation():
+    W.remove_package()
+    W.reg_add(PACKAGE_KEY, "InstallDir", "C:\\" + "a" * 480)
+    r = W.run()
+    check(r.exit == -1 and not r.boxes, f"exit {r.exit} boxes {r.boxes}")
+
+
+@test
+def unsignalled_handle_is_waited_on_for_five_seconds():
+    fresh_package()
+    write(W.drive_c / "w.txt", b"x")
+    r = W.run("/H{H}", r"/DC:\w.txt", event="unsignalled")
+    check(r.exit == 0, f"exit {r.exit}")
+    check(4.9 <= r.elapsed <= 7.0, f"took {r.elapsed} s")
+    check(not (W.drive_c / "w.txt").exists(), "not deleted after the wait")
+
+
+@test
+def signalled_handle_ends_the_wait_at_once():
+    write(W.drive_c / "w.txt", b"x")
+    r = W.run(r"/DC:\w.txt", "/h{H}", event="signalled")
+    check(r.exit == 0, f"exit {r.exit}")
+    check(r.elapsed < 2.0, f"took {r.elapsed} s")
+    check(not (W.drive_c / "w.txt").exists(), "not deleted")
+
+
+# ---- the erase run
+
+def package_gone(app, base):
+    check(not app.exists(), f"package folder left: {tree(app)}")
+    check(not (base / "KORVEN").exists(), "maker folder left")
+    check(base.is_dir(), "the install folder itself was removed")
+    for name in SCREEN_SAVERS:
+        check(not (W.drive_c / "windows" / name).exists(), f"{name} left")
+    check(not (W.desktop / "パズル.LNK").exists(), "desktop shortcut left")
+    check(not (W.programs / PACKAGE).exists(), "Start Menu group left")
+    check(W.programs.is_dir(), "the Start Menu programs folder went")
+
+
+@test
+def clean_erase_removes_everything_the_package_owns():
+    app = fresh_package()
+    r = W.run()
+    completed(r)
+    package_gone(app, W.drive_c / "Games")
+    check(not W.reg_exists(PACKAGE_KEY), "package key left")
+    check(not W.reg_exists(MAKER_KEY), "maker key left")
+
+
+@test
+def bystanders_survive_with_the_right_notices():
+    app = fresh_package()
+    maker = app.parent
+    write(maker / "Other Game" / "game.exe", b"other product")
+    write(app / "DATA" / "my notes.txt", "ユーザーのメモ".encode("cp932"))
+    write(app / "DATA" / "BRISK04.SAV", b"BRISK save " + b"y" * 40)  # not the header
+    write(W.programs / PACKAGE / "Web Site.LNK", b"user shortcut")
+    W.reg_add(MAKER_KEY, "Serial", "1234")
+    r = W.run()
+    data_win = rf"C:\Games\KORVEN\{PACKAGE}\DATA"
+    completed(r, [not_empty_text(rf"{W.programs_win}\{PACKAGE}", "スタートメニュー"),
+                  not_empty_text(data_win)])
+    check((maker / "Other Game" / "game.exe").read_bytes() == b"other product", "other product")
+    check((app / "DATA" / "my notes.txt").read_bytes() == "ユーザーのメモ".encode("cp932"), "notes")
+    check((app / "DATA" / "BRISK04.SAV").exists(), "a file without the header was removed")
+    check((W.programs / PACKAGE / "Web Site.LNK").read_bytes() == b"user shortcut", "shortcut")
+    check(sorted(p.name for p in (app / "DATA").iterdir()) == ["BRISK04.SAV", "my notes.txt"],
+          f"DATA holds {tree(app / 'DATA')}")
+    check(not (app / "ACC").exists() and not (app / "VELDPZ.EXE").exists(), "package files left")
+    check(not W.reg_exists(PACKAGE_KEY), "package key left")
+    check(W.reg_exists(MAKER_KEY, "Serial"), "maker key with a value was deleted")
+
+
+@test
+def other_product_keeps_the_maker_folder():
+    app = fresh_package()
+    write(app.parent / "Other Game" / "game.exe", b"other")
+    r = W.run()
+    completed(r, [not_empty_text(r"C:\Games\KORVEN")])
+    check(not app.exists(), "package folder left")
+    check((app.parent / "Other Game" / "game.exe").exists(), "other product removed")
+
+
+@test
+def file_held_open_is_reported_and_the_run_goes_on():
+    app = fresh_package()
+    held = rf"C:\Games\KORVEN\{PACKAGE}\VELDPZ.EXE"
+    r = W.run(hold=[held])
+    completed(r, [cannot_delete_text(held), not_empty_text(rf"C:\Games\KORVEN\{PACKAGE}")])
+    check((app / "VELDPZ.EXE").exists(), "held file is gone")
+    check(not (app / "DATA").exists() and not (app / "ACC").exists(), "the run did not go on")
+    check(not W.reg_exists(PACKAGE_KEY), "package key left")
+
+
+@test
+def drive_root_install():
+    app = fresh_package("C:\\")
+    r = W.run()
+    completed(r)
+    check(not (W.drive_c / "KORVEN").exists(), f"left: {tree(W.drive_c / 'KORVEN')}")
+    check((W.drive_c / "windows").is_dir(), "drive damaged")
+
+
+@test
+def install_value_without_trailing_separator():
+    W.remove_package()
+    app = fresh_package("C:\\Games")
+    r = W.run()
+    completed(r)
+    package_gone(app, W.drive_c / "Games")
+
+
+# ---- self-removal at restart
+
+def erase_with_copy(name):
+    """Runs an erase from a copy of the program, which it then schedules."""
+    copy = W.drive_c / "tmp" / name
+    write(copy, (ROOT / "build" / "win64" / "eraser.exe").read_bytes())
+    return copy, W.run(program="C:\\tmp\\" + name)
+
+
+@test
+def nt_family_requests_delayed_delete_and_restart_removes_the_program():
+    fresh_package()
+    copy, r = erase_with_copy("VELDUNIN.EXE")
+    completed(r)
+    pending = W.reg_query(SESSION_MANAGER, "PendingFileRenameOperations")
+    check(r"C:\tmp\VELDUNIN.EXE".lower() in pending.lower(), f"not pending: {pending!r}")
+    check(not (W.drive_c / "windows" / "wininit.ini").exists(), "WININIT.INI written on NT")
+    check(copy.exists(), "gone before the restart")
+    W.wine("wineboot", "-r")
+    check(not copy.exists(), "still there after the restart")
+
+
+def as_win98(name):
+    W.reg_add(rf"HKCU\Software\Wine\AppDefaults\{name}", "Version", "win98")
+
+
+def wininit_lines():
+    for name in ("wininit.ini", "WININIT.INI"):
+        path = W.drive_c / "windows" / name
+        if path.exists():
+            return path.read_bytes()
+    return None
+
+
+@test
+def other_family_creates_wininit_and_restart_removes_the_program():
+    fresh_package()
+    as_win98("erase98.exe")
+    copy, r = erase_with_copy("erase98.exe")
+    completed(r)
+    check(wininit_lines() == b"[Rename]\r\nNUL=C:\\tmp\\ERASE98.EXE\r\n"
+          or wininit_lines() == b"[Rename]\r\nNUL=C:\\tmp\\erase98.exe\r\n",
+          f"WININIT.INI holds {wininit_lines()!r}")
+    W.wine("wineboot", "-r")
+    check(not copy.exists(), "still there after the restart")
+
+
+@test
+def other_family_rewrites_an_existing_wininit():
+    fresh_package()
+    long_name = "eraser long name.exe"
+    as_win98(long_name)
+    old = b"[boot]\r\nshell=explorer.exe\r\n[rename]\r\nC:\\tmp\\new.txt=C:\\tmp\\old.txt\r\n[x]\r\ny=1\r\n"
+    write(W.drive_c / "windows" / "WININIT.INI", old)
+    write(W.drive_c / "tmp" / "old.txt", b"moved at restart")
+    copy, r = erase_with_copy(long_name)
+    completed(r)
+    text = wininit_lines()
+    lines = text.split(b"\r\n")
+    check(lines[:3] == [b"[boot]", b"shell=explorer.exe", b"[rename]"], f"{text!r}")
+    check(lines[3].startswith(b"NUL=C:\\tmp\\") and b"~" in lines[3], f"not a short name: {text!r}")
+    check(lines[4:] == [b"C:\\tmp\\new.txt=C:\\tmp\\old.txt", b"[x]", b"y=1", b""], f"{text!r}")
+    check(not list((W.drive_c / "windows").glob("_QX*")), "a temporary file was left")
+    W.wine("wineboot", "-r")
+    check(not copy.exists(), "still there after the restart")
+    check((W.drive_c / "tmp" / "new.txt").exists(), "the earlier request was lost")
+
+
+def main():
+    global W
+    scratch = ROOT / "build" / "wine-tests"
+    W = Prefix(scratch)
+    started = time.time()
+    W.create()
+    print(f"wine prefix ready in {time.time() - started:.1f} s", flush=True)
+    passed = failed = 0
+    only = sys.argv[1:]
+    for fn in TESTS:
+        if only and not any(o in fn.__name__ for o in only):
+            continue
+        t = time.time()
+        try:
+            fn()
+            passed += 1
+            print(f"ok    {fn.__name__} ({time.time() - t:.1f} s)", flush=True)
+        except Failed as e:
+            failed += 1
+            print(f"FAIL  {fn.__name__}: {e}", flush=True)
+        except Exception:
+            failed += 1
+            print(f"ERROR {fn.__name__}:\n{traceback.format_exc()}", flush=True)
+    W.stop()
+    print(f"wine: {passed} passed, {failed} failed")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,218 @@
+"""A scratch Wine prefix with the Japanese locale, the eraser and its driver.
+
+Shared by the Wine tests and the demo. Everything lives under one scratch
+folder: the prefix, and HOME (a new prefix links the user's Desktop to it).
+Output of Wine commands goes to files, never pipes: services Wine starts
+on demand inherit the handles and outlive the command.
+"""
+import os
+import shutil
+import subprocess
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+WINE_BIN = "/usr/lib/wine"
+
+PACKAGE = "碧環デスクトップアクセサリー"
+MAKER_KEY = r"HKCU\Software\KORVEN"
+PACKAGE_KEY = MAKER_KEY + r"\VELDARIN_DESKTOP"
+CAPTION = PACKAGE
+COMPLETION = ("アプリケーションを削除しました。\nアンインストール処理を完全に終了するためには\n"
+              "システムを再起動してください。")
+SCREEN_SAVERS = [f"碧環スクリーンセーバー{d}.{e}" for d in "１２３４" for e in ("scr", "dat")]
+APP_FILES = ["VELDUNIN.EXE", "VELDPZ.EXE"]
+DATA_FILES = ["VELD00.QXP", "VELD01.QXP", "VELD02.QXP", "VELD03.QXP", "VELD04.QXP",
+              "VELDPZ.SAV", "VELDPZ.ENV", "VELDPZ.LOG"]
+ACC_FILES = ["Clock1.exe", "Clock2.exe"]
+GROUP_SHORTCUTS = ["碧環デスクトップパズル", "ミルカ時計", "トア時計", "アンインストール"]
+SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
+
+
+def save_file(size=32):
+    return (b"BRISK Save " + b"\x01" * size)[:size]
+
+
+def not_empty_text(path, word="フォルダ"):
+    return f"\n{path}\n\nにファイルが残っています。\nこの{word}の削除は実行しません。"
+
+
+def cannot_delete_text(path):
+    return f"\n{path}\n\nが削除できませんでした。"
+
+
+class Prefix:
+    def __init__(self, scratch):
+        self.scratch = Path(scratch)
+        self.prefix = self.scratch / "prefix"
+        self.home = self.scratch / "home"
+        self.env = dict(os.environ)
+        self.env.update({
+            "WINEPREFIX": str(self.prefix), "HOME": str(self.home), "WINEDEBUG": "-all",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=", "LC_ALL": "ja_JP.UTF-8",
+            "PATH": WINE_BIN + os.pathsep + os.environ.get("PATH", ""),
+        })
+        self.env.pop("DISPLAY", None)
+        self.drive_c = self.prefix / "drive_c"
+        self.out = self.scratch / "wine-output.txt"
+
+    # -- Wine commands
+
+    def wine(self, *args, check=True, env=None):
+        with open(self.out, "ab") as out:
+            rc = subprocess.call([WINE_BIN + "/wine64", *args], env=env or self.env,
+                                 stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        if check and rc != 0:
+            raise RuntimeError(f"wine64 {' '.join(args)} failed with {rc}; see {self.out}")
+        return rc
+
+    def create(self, headless=True):
+        if self.scratch.exists():
+            self.stop()
+            shutil.rmtree(self.scratch)
+        self.home.mkdir(parents=True)
+        self.wine("wineboot", "-i")
+        if headless:
+            self.reg_add(r"HKCU\Software\Wine\Drivers", "Graphics", "null")
+        # The desktop process started with the prefix keeps the display
+        # driver it found; a new server session picks up the setting.
+        self.stop()
+        subprocess.call([WINE_BIN + "/wineserver", "-p"], env=self.env)
+        tools = self.drive_c / "tools"
+        tools.mkdir()
+        for name in ("eraser.exe", "driver.exe"):
+            shutil.copy(ROOT / "build" / "win64" / name, tools / name)
+        user = next(p.name for p in (self.drive_c / "users").iterdir()
+                    if p.name not in ("Public", "public"))
+        self.user = user
+        self.desktop_win = rf"C:\users\{user}\Desktop"
+        self.programs_win = rf"C:\users\{user}\AppData\Roaming\Microsoft\Windows\Start Menu\Programs"
+        self.desktop = self.unix(self.desktop_win)
+        self.programs = self.unix(self.programs_win)
+
+    def stop(self):
+        subprocess.call([WINE_BIN + "/wineserver", "-k"], env=self.env,
+                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def unix(self, win_path):
+        """The Linux path of a C: path (names map to UTF-8)."""
+        assert win_path[:3].upper() == "C:\\", win_path
+        return self.drive_c.joinpath(*[p for p in win_path[3:].split("\\") if p])
+
+    # -- registry
+
+    def reg_add(self, key, value, data):
+        self.wine("reg", "add", key, "/v", value, "/d", data, "/f")
+
+    def reg_add_key(self, key):
+        self.wine("reg", "add", key, "/f")
+
+    def reg_delete(self, key, value=None):
+        args = ["reg", "delete", key] + (["/v", value] if value else []) + ["/f"]
+        self.wine(*args, check=False)
+
+    def reg_exists(self, key, value=None):
+        args = ["reg", "query", key] + (["/v", value] if value else [])
+        return self.wine(*args, check=False) == 0
+
+    def reg_query(self, key, value):
+        out = self.scratch / "reg-query.txt"
+        with open(out, "wb") as f:
+            subprocess.call([WINE_BIN + "/wine64", "reg", "query", key, "/v", value], env=self.env,
+                            stdout=f, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        return out.read_bytes().decode("utf-8", "replace")
+
+    # -- the package
+
+    def install_package(self, install_dir="C:\\Games\\"):
+        """Lays the package down as its installer leaves it."""
+        self.reg_add(PACKAGE_KEY, "InstallDir", install_dir)
+        app = self.app_dir(install_dir)
+        for name in APP_FILES:
+            write(app / name, b"MZ installed")
+        for name in DATA_FILES:
+            write(app / "DATA" / name, b"data " + name.encode())
+        for name in ACC_FILES:
+            write(app / "ACC" / name, b"MZ clock")
+        for name in SCREEN_SAVERS:
+            write(self.drive_c / "windows" / name, b"saver")
+        write(app / "DATA" / "BRISK00.SAV", save_file(32))
+        write(app / "DATA" / "BRISK03.SAV", save_file(512))
+        write(app / "DATA" / "BRISK20.SAV", save_file(40))
+        write(self.desktop / "パズル.LNK", b"shortcut")
+        for name in GROUP_SHORTCUTS:
+            write(self.programs / PACKAGE / f"{name}.LNK", b"shortcut")
+        return app
+
+    def app_dir(self, install_dir="C:\\Games\\"):
+        return self.unix(install_dir.rstrip("\\") + "\\KORVEN\\" + PACKAGE) \
+            if install_dir.rstrip("\\") != "C:" else self.drive_c / "KORVEN" / PACKAGE
+
+    def remove_package(self, install_dir="C:\\Games\\"):
+        self.reg_delete(MAKER_KEY)
+        base = self.unix(install_dir) if install_dir.rstrip("\\") != "C:" else None
+        shutil.rmtree(base if base else self.drive_c / "KORVEN", ignore_errors=True)
+        shutil.rmtree(self.drive_c / "KORVEN", ignore_errors=True)
+        for name in SCREEN_SAVERS + ["wininit.ini", "WININIT.INI", "wininit.bak"]:
+            (self.drive_c / "windows" / name).unlink(missing_ok=True)
+        (self.desktop / "パズル.LNK").unlink(missing_ok=True)
+        shutil.rmtree(self.programs / PACKAGE, ignore_errors=True)
+
+    # -- running the program
+
+    def run(self, *args, event=None, hold=(), program=r"C:\tools\eraser.exe"):
+        """Runs the program through the driver; returns boxes, exit code and time."""
+        log = self.drive_c / "tools" / "log.txt"
+        log.unlink(missing_ok=True)
+        opts = [f"--event={event}"] if event else []
+        opts += [f"--hold={h}" for h in hold]
+        self.wine(r"C:\tools\driver.exe", r"C:\tools\log.txt", *opts, "--", program, *args)
+        return parse_log(log.read_bytes().decode("utf-8"))
+
+
+class Result:
+    def __init__(self):
+        self.boxes = []  # (caption, text)
+        self.exit = None
+        self.elapsed = None
+        self.errors = []
+
+
+def unescape(text):
+    out, i = [], 0
+    while i < len(text):
+        if text[i] == "\\" and i + 1 < len(text):
+            out.append("\n" if text[i + 1] == "n" else text[i + 1])
+            i += 2
+        else:
+            out.append(text[i])
+            i += 1
+    return "".join(out)
+
+
+def parse_log(text):
+    result = Result()
+    for line in text.splitlines():
+        kind, _, rest = line.partition(" ")
+        if kind == "BOX":
+            caption, _, body = rest.partition("\t")
+            result.boxes.append((caption, unescape(body)))
+        elif kind == "EXIT":
+            result.exit = int(rest)
+        elif kind == "ELAPSED":
+            result.elapsed = int(rest) / 1000.0
+        else:
+            result.errors.append(line)
+    return result
+
+
+def write(path, data):
+    path.parent.mkdir(parents=True, exist_ok=True)
+    path.write_bytes(data)
+
+
+def tree(path):
+    """Every file and folder below path, relative, sorted."""
+    if not path.exists():
+        return []
+    return sorted(str(p.relative_to(path)) for p in path.rglob("*"))
