@@ -4,7 +4,7 @@ SHELL := /bin/bash
 JOBS := $(shell nproc)
 PYTHON := /usr/bin/python3
 
-.PHONY: all setup build native windows demo test unit-tests sanitizer-tests fuzz-tests \
+.PHONY: all setup build native windows sanitize fuzz demo test unit-tests sanitizer-tests fuzz-tests \
         binary-check wine-tests fuzz-long clean
 
 all: build
@@ -24,13 +24,31 @@ native:
 	cmake -S . -B build/native -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	cmake --build build/native -j$(JOBS)
 
+sanitize:
+	cmake -S . -B build/native-asan -DERASER_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+	cmake --build build/native-asan -j$(JOBS)
+
+fuzz:
+	CC=clang CXX=clang++ cmake -S . -B build/fuzz -DERASER_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	cmake --build build/fuzz -j$(JOBS)
+
 demo: build
 	$(PYTHON) tools/demo.py
 
-test: build unit-tests binary-check wine-tests
+test: build unit-tests sanitizer-tests fuzz-tests binary-check wine-tests
 
 unit-tests:
 	build/native/unit_tests --gtest_brief=1
+
+sanitizer-tests: sanitize
+	build/native-asan/unit_tests --gtest_brief=1
+
+# About a minute in all; `make fuzz-long` runs each target ten minutes.
+fuzz-tests: fuzz
+	tests/run_fuzz.sh 15
+
+fuzz-long: setup fuzz
+	tests/run_fuzz.sh 600
 
 binary-check:
 	$(PYTHON) tests/check_binaries.py build/win32/eraser.exe build/win64/eraser.exe

@@ -50,11 +50,12 @@ static int CopyWithRequest(Stream* in, Stream* out, const char* self)
         return 0;
     int inserted = 0;
     int atLineStart = 1;  // a piece of an over-long line is no line of its own
-    while (StreamReadLine(in, line, kLineSize)) {
-        if (!StreamWriteText(out, line))
+    // Lines are copied by their length: a stray NUL byte must not cut one.
+    while (int n = StreamReadLine(in, line, kLineSize)) {
+        if (!StreamWrite(out, line, n))
             return 0;
         int wholeLineStart = atLineStart;
-        atLineStart = line[TextLength(line) - 1] == '\n';
+        atLineStart = line[n - 1] == '\n';
         if (!inserted && wholeLineStart && IsRenameHeader(line)) {
             if (!StreamWriteText(out, request))
                 return 0;

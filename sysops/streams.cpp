@@ -78,22 +78,31 @@ int StreamReadLine(Stream* s, char* line, int size)
             break;
     }
     line[n] = 0;
-    return n > 0;
+    return n;
 }
 
-int StreamWriteText(Stream* s, const char* text)
+int StreamWrite(Stream* s, const char* data, int size)
 {
     // Written in runs up to each LF, so a long line costs few calls.
-    const char* run = text;
-    for (const char* p = text;; p++) {
-        if (*p != '\n' && *p)
+    const char* run = data;
+    const char* end = data + size;
+    for (const char* p = data;; p++) {
+        if (p < end && *p != '\n')
             continue;
         if (p > run && !Sys->WriteFile(s->file, run, (uint32_t)(p - run)))
             return 0;
-        if (!*p)
+        if (p == end)
             return 1;
         if (!Sys->WriteFile(s->file, "\r\n", 2))
             return 0;
         run = p + 1;
     }
+}
+
+int StreamWriteText(Stream* s, const char* text)
+{
+    int n = 0;
+    while (text[n])
+        n++;
+    return StreamWrite(s, text, n);
 }

@@ -27,8 +27,11 @@ int StreamSeekStart(Stream* s);
 // 1 when all size bytes were read.
 int StreamReadRecord(Stream* s, void* record, uint32_t size);
 // Reads up to size-1 bytes, through the line feed when one comes first,
-// and terminates them with a NUL. 0 at the end of the input.
+// and terminates them with a NUL. Returns how many bytes were read (a NUL
+// byte in the file is one of them); 0 at the end of the input.
 int StreamReadLine(Stream* s, char* line, int size);
+// Writes size bytes; 1 when all were written.
+int StreamWrite(Stream* s, const char* data, int size);
 int StreamWriteText(Stream* s, const char* text);
 
 #endif

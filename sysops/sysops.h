@@ -77,8 +77,8 @@ struct SystemOps {
     int (*lstrcmpiA)(const char* a, const char* b);
 
     // Plain files for the streams (streams.h). CreateFileA opens an
-    // existing file for reading, or creates (truncating) one for writing;
-    // it returns 0 on failure.
+    // existing file for reading, or creates a new one for writing; it
+    // never overwrites a file that exists. 0 on failure.
     SysHandle (*CreateFileA)(const char* path, int forWriting);
     int (*ReadFile)(SysHandle file, void* buffer, uint32_t size,
                     uint32_t* got);

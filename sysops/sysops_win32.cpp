@@ -148,7 +148,7 @@ static int W32Lstrcmpi(const char* a, const char* b) { return lstrcmpiA(a, b); }
 static SysHandle W32CreateFile(const char* path, int forWriting)
 {
     HANDLE file = forWriting
-        ? CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0)
+        ? CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, 0)
         : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
                       FILE_ATTRIBUTE_NORMAL, 0);
     return file == INVALID_HANDLE_VALUE ? 0 : file;

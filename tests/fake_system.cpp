@@ -22,8 +22,10 @@ static bool Fails(FakeOp op)
     Fake.calls[op]++;
     bool fail = (Fake.failSeq && Fake.seq == Fake.failSeq) ||
                 (Fake.failOp == op && (Fake.failNth == 0 || Fake.calls[op] == Fake.failNth));
-    if (fail)
+    if (fail) {
         Fake.injected++;
+        Fake.injectedOp = op;
+    }
     return fail;
 }
 
@@ -558,12 +560,9 @@ static SysHandle FakeCreateFile(const char* path, int forWriting)
     if (node && (node->isFolder || node->locked))
         return 0;
     if (forWriting) {
-        if (!FakeIsFolder(Parent(Absolute(path))))
+        if (node || !FakeIsFolder(Parent(Absolute(path))))
             return 0;
-        if (node)
-            node->data.clear();
-        else
-            FakeAddFile(path);
+        FakeAddFile(path);
     } else if (!node) {
         return 0;
     }

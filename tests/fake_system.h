@@ -71,6 +71,7 @@ struct FakeState {
     long seq = 0;
     int calls[kOpCount] = {};
     int injected = 0;
+    FakeOp injectedOp = kOpCount;  // the operation that was made to fail
 };
 
 extern FakeState Fake;

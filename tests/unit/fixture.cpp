@@ -15,15 +15,14 @@ void InstallPackage(const std::string& installDir)
     FakeAddFile(kDesktop + "\\パズル.LNK");
     for (const char* name : {"碧環デスクトップパズル", "ミルカ時計", "トア時計", "アンインストール"})
         FakeAddFile(kGroup + "\\" + name + ".LNK");
-    char win[kPathSize];
-    Sys->GetWindowsDirectoryA(win, kPathSize);
+    const std::string win = Fake.windowsDir;
     std::string app = installDir;
     if (app.back() == '\\')
         app.pop_back();
     app += "\\KORVEN\\碧環デスクトップアクセサリー";
     for (const FileGroup& group : InstalledFileTable) {
         for (const FileEntry* e = group.entries; e->name; e++) {
-            std::string folder = e->location == kLocationWindows ? std::string(win)
+            std::string folder = e->location == kLocationWindows ? win
                                  : e->location == kLocationAppDir
                                      ? app
                                      : app + "\\" + SubfolderNames[(int)e->location];

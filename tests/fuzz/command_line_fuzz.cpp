@@ -1,0 +1,33 @@
+// Any bytes as the argument text: the parse stays inside its buffers and
+// the /D path is either copied whole or dropped.
+#include <string.h>
+
+#include <string>
+
+#include "control/eraser.h"
+#include "tests/fake_system.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    FakeReset();
+    Fake.codePage = data[0] & 1 ? 932 : 1252;
+    LearnLeadBytes();
+    std::string text((const char*)data + 1, size - 1);
+    text = text.c_str();  // the argument text ends at its first NUL
+    RunOptions = RunOptionsRecord();
+    ParseCommandLine(text.c_str());
+
+    size_t n = strnlen(RunOptions.deletePath, kPathSize);
+    if (n >= (size_t)kPathSize)
+        __builtin_trap();
+    if (n && text.find(RunOptions.deletePath) == std::string::npos)
+        __builtin_trap();  // a path must be a piece of the text, never a cut-down one
+    bool hasD = text.find("/D") != std::string::npos || text.find("/d") != std::string::npos;
+    if ((RunOptions.flags & kFlagDelete) && !hasD)
+        __builtin_trap();
+    if (RunOptions.flags & ~7u)
+        __builtin_trap();
+    return 0;
+}
