@@ -9,6 +9,9 @@
 //   BOX <caption> TAB <text; a backslash written \\, a line feed \n>
 //   EXIT <exit code>     (or TIMEOUT)
 //   ELAPSED <milliseconds from start to exit>
+// With --ack=DIR it waits, after logging box N (from 1), for a file
+// DIR\ack-N before closing the box, so that a picture can be taken; with
+// --manual it leaves every box for a person to close.
 #include <windows.h>
 
 #include <stdio.h>
@@ -86,12 +89,17 @@ int wmain(int argc, wchar_t** argv)
     if (!log)
         return 2;
 
-    std::wstring eventMode;
+    std::wstring eventMode, ackDir;
+    bool manual = false;
     std::vector<HANDLE> held;
     for (int i = 2; i < argc && lstrcmpW(argv[i], L"--") != 0; i++) {
         std::wstring arg = argv[i];
         if (arg.rfind(L"--event=", 0) == 0) {
             eventMode = arg.substr(8);
+        } else if (arg.rfind(L"--ack=", 0) == 0) {
+            ackDir = arg.substr(6);
+        } else if (arg == L"--manual") {
+            manual = true;
         } else if (arg.rfind(L"--hold=", 0) == 0) {
             HANDLE h = CreateFileW(arg.substr(7).c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
             if (h == INVALID_HANDLE_VALUE) {
@@ -138,7 +146,8 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
 
-    const DWORD limit = 60000;
+    const DWORD limit = manual ? 600000 : 60000;
+    int boxes = 0;
     DWORD code = 0;
     bool timedOut = false;
     while (WaitForSingleObject(process.hProcess, 20) == WAIT_TIMEOUT) {
@@ -156,9 +165,16 @@ int wmain(int argc, wchar_t** argv)
         fprintf(log, "BOX %s\t%s\n", Utf8(WindowText(search.box)).c_str(),
                 Escaped(Utf8(text)).c_str());
         fflush(log);
-        PostMessageW(search.box, WM_COMMAND, IDOK, 0);
+        boxes++;
+        if (!ackDir.empty()) {
+            std::wstring ack = ackDir + L"\\ack-" + std::to_wstring(boxes);
+            for (int i = 0; i < 1500 && GetFileAttributesW(ack.c_str()) == INVALID_FILE_ATTRIBUTES; i++)
+                Sleep(20);
+        }
+        if (!manual)
+            PostMessageW(search.box, WM_COMMAND, IDOK, 0);
         // Wait for this box to go before looking for the next one.
-        for (int i = 0; i < 250 && IsWindow(search.box) && IsWindowVisible(search.box); i++)
+        for (int i = 0; (manual || i < 250) && IsWindow(search.box) && IsWindowVisible(search.box); i++)
             Sleep(20);
     }
     DWORD elapsed = GetTickCount() - started;
