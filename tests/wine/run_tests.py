@@ -246,8 +246,8 @@ def other_family_creates_wininit_and_restart_removes_the_program():
     as_win98("erase98.exe")
     copy, r = erase_with_copy("erase98.exe")
     completed(r)
-    check(wininit_lines() == b"[Rename]\r\nNUL=C:\\tmp\\ERASE98.EXE\r\n"
-          or wininit_lines() == b"[Rename]\r\nNUL=C:\\tmp\\erase98.exe\r\n",
+    # An 8.3 name is its own short form.
+    check(wininit_lines() == b"[Rename]\r\nNUL=C:\\tmp\\erase98.exe\r\n",
           f"WININIT.INI holds {wininit_lines()!r}")
     W.wine("wineboot", "-r")
     check(not copy.exists(), "still there after the restart")
