@@ -40,8 +40,8 @@ static int IsRenameHeader(const char* line)
     return Sys->lstrcmpiA(start, RenameHeader) == 0;
 }
 
-// Copies ini into the open temp with the request inserted. 0 when a write
-// fails.
+// Copies ini into the open temp with the request inserted. 0 when a read
+// or a write fails.
 static int CopyWithRequest(Stream* in, Stream* out, const char* self)
 {
     char line[kLineSize];
@@ -67,8 +67,8 @@ static int CopyWithRequest(Stream* in, Stream* out, const char* self)
         return 0;  // a copy of part of the file must never replace it
     if (inserted)
         return 1;
-    char header[kLineSize];
-    FormatText(header, kLineSize, "%s\n", RenameHeader);
+    char header[kRenameHeaderLength + 2];
+    FormatText(header, sizeof header, "%s\n", RenameHeader);
     // A last line without a line end is ended first, or the header would
     // join it.
     return (atLineStart || StreamWriteText(out, "\n")) && StreamWriteText(out, header) &&

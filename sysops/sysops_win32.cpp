@@ -53,8 +53,8 @@ static uint32_t W32GetWindowsDirectory(char* out, uint32_t size)
 
 static uint32_t W32GetModuleFileName(char* out, uint32_t size)
 {
-    // A full buffer means the name was cut.
-    return Fitted(GetModuleFileNameA(0, out, size), size - 1);
+    // A cut name comes back as the whole buffer (without a NUL on XP).
+    return Fitted(GetModuleFileNameA(0, out, size), size);
 }
 
 static uint32_t W32GetShortPathName(const char* path, char* out, uint32_t size)
