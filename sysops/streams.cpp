@@ -1,5 +1,7 @@
 #include "sysops/streams.h"
 
+#include "paths/text.h"
+
 int StreamOpen(Stream* s, const char* path, int mode)
 {
     s->mode = mode;
@@ -101,8 +103,5 @@ int StreamWrite(Stream* s, const char* data, int size)
 
 int StreamWriteText(Stream* s, const char* text)
 {
-    int n = 0;
-    while (text[n])
-        n++;
-    return StreamWrite(s, text, n);
+    return StreamWrite(s, text, TextLength(text));
 }

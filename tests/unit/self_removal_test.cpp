@@ -77,14 +77,14 @@ TEST_F(SelfRemovalTest, TemporaryNameSkipsTakenCandidatesAndLeavesThem)
     FakeAddFile("C:\\WINDOWS\\_QX00000.$$$", "zero");
     FakeAddFile("C:\\WINDOWS\\_QX00001.$$$", "one");
     FakeAddFile(kIni, "[Rename]\r\n");
-    int created = 0;
+    int setAsideDeleted = 0;
     EXPECT_EQ(ScheduleSelfRemoval(), 1);
     EXPECT_EQ(FakeRead("C:\\WINDOWS\\_QX00000.$$$"), "zero");
     EXPECT_EQ(FakeRead("C:\\WINDOWS\\_QX00001.$$$"), "one");
     EXPECT_EQ(TempFiles().size(), 2u);
     for (auto& path : Fake.deleted)
-        created += path == "C:\\WINDOWS\\_QX00003.$$$";  // the old file, set aside
-    EXPECT_EQ(created, 1);
+        setAsideDeleted += path == "C:\\WINDOWS\\_QX00003.$$$";  // the old file, set aside
+    EXPECT_EQ(setAsideDeleted, 1);
 }
 
 // Every failure on the way leaves WININIT.INI as it was and no temporary
