@@ -103,11 +103,18 @@ int FormatText(char* out, int size, const char* format, ...)
         } else if (*f == '%') {
             fits = PutText(out, size, &pos, "%");
         } else {
+            const char* conversion = f - 1;
             int width = 0;
             if (*f == '0')
                 f++;
             while (*f >= '0' && *f <= '9')
                 width = width * 10 + (*f++ - '0');
+            if (!*f) {
+                // A conversion cut off by the end of the format stands as
+                // written, like a lone '%'; the loop must not step past the NUL.
+                fits = PutText(out, size, &pos, conversion);
+                break;
+            }
             char digits[16];
             NumberText(digits, va_arg(args, int), width);
             fits = PutText(out, size, &pos, digits);

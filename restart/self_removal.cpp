@@ -49,22 +49,26 @@ static int CopyWithRequest(Stream* in, Stream* out, const char* self)
     if (!FormatText(request, kLineSize, "NUL=%s\n", self))
         return 0;
     int inserted = 0;
+    int inHeader = 0;     // inside the first [Rename] line: the request follows its end
     int atLineStart = 1;  // a piece of an over-long line is no line of its own
     // Lines are copied by their length: a stray NUL byte must not cut one.
     while (int n = StreamReadLine(in, line, kLineSize)) {
         if (!StreamWrite(out, line, n))
             return 0;
-        int wholeLineStart = atLineStart;
+        if (!inserted && atLineStart && IsRenameHeader(line))
+            inHeader = 1;
         atLineStart = line[n - 1] == '\n';
-        if (!inserted && wholeLineStart && IsRenameHeader(line)) {
+        if (inHeader && atLineStart) {
             if (!StreamWriteText(out, request))
                 return 0;
+            inHeader = 0;
             inserted = 1;
-            atLineStart = 1;
         }
     }
     if (in->failed)
         return 0;  // a copy of part of the file must never replace it
+    if (inHeader)  // the header is the last line and has no line end
+        return StreamWriteText(out, "\n") && StreamWriteText(out, request);
     if (inserted)
         return 1;
     char header[kRenameHeaderLength + 2];
@@ -101,8 +105,10 @@ int RewriteWininit(const char* self, const char* win, const char* ini)
         return 0;
     }
     if (!Sys->MoveFileA(temp, ini)) {
-        Sys->MoveFileA(aside, ini);
-        Sys->DeleteFileA(temp);
+        // Only once the old file is back is the new one dispensable; if it
+        // cannot go back, both copies stay where they are.
+        if (Sys->MoveFileA(aside, ini))
+            Sys->DeleteFileA(temp);
         return 0;
     }
     Sys->DeleteFileA(aside);

@@ -21,7 +21,8 @@ static bool Fails(FakeOp op)
     Fake.seq++;
     Fake.calls[op]++;
     bool fail = (Fake.failSeq && Fake.seq == Fake.failSeq) ||
-                (Fake.failOp == op && (Fake.failNth == 0 || Fake.calls[op] == Fake.failNth));
+                (Fake.failOp == op && (Fake.failNth == 0 || (Fake.calls[op] >= Fake.failNth &&
+                                                 Fake.calls[op] < Fake.failNth + Fake.failCount)));
     if (fail) {
         Fake.injected++;
         Fake.injectedOp = op;

@@ -62,11 +62,13 @@ struct FakeState {
     std::vector<std::string> deleted;  // every path a delete or removal took away
     int openHandles = 0;
 
-    // Fault injection: fail call number failNth (1-based) of failOp, or
-    // every call of it when failNth is 0; or the failSeq-th call of any
-    // operation. Off while failOp is kOpCount and failSeq is 0.
+    // Fault injection: fail failCount calls of failOp from call number
+    // failNth (1-based), or every call of it when failNth is 0; or the
+    // failSeq-th call of any operation. Off while failOp is kOpCount and
+    // failSeq is 0.
     FakeOp failOp = kOpCount;
     int failNth = 0;
+    int failCount = 1;
     long failSeq = 0;
     long seq = 0;
     int calls[kOpCount] = {};

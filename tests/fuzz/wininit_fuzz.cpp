@@ -13,7 +13,7 @@ static const std::string kSelf = "C:\\WINDOWS\\TEMP\\VELDUNIN.EXE";
 
 // What the rewrite must produce, written independently: text-mode input
 // (CR dropped, nothing from Ctrl-Z on), pieces of at most 1023 bytes, the
-// request after the first real line that starts with the header.
+// request after the end of the first real line that starts with the header.
 static std::string Expected(const std::string& old)
 {
     std::string text;
@@ -24,7 +24,8 @@ static std::string Expected(const std::string& old)
             text += c;
     }
     std::string out;
-    bool inserted = false, atStart = true;
+    std::string request = "NUL=" + kSelf + "\n";
+    bool inserted = false, inHeader = false, atStart = true;
     for (size_t pos = 0; pos < text.size();) {
         size_t end = text.find('\n', pos);
         end = end == std::string::npos ? text.size() : end + 1;
@@ -33,16 +34,20 @@ static std::string Expected(const std::string& old)
         std::string piece = text.substr(pos, end - pos);
         pos = end;
         out += piece;
-        bool whole = atStart;
-        atStart = piece.back() == '\n';
         std::string head = piece.substr(0, 8).c_str();
-        if (!inserted && whole && FakeFold(head) == "[RENAME]") {
-            out += "NUL=" + kSelf + "\n";
-            inserted = atStart = true;
+        if (!inserted && atStart && FakeFold(head) == "[RENAME]")
+            inHeader = true;
+        atStart = piece.back() == '\n';
+        if (inHeader && atStart) {
+            out += request;
+            inHeader = false;
+            inserted = true;
         }
     }
-    if (!inserted)
-        out += std::string(atStart ? "" : "\n") + "[Rename]\nNUL=" + kSelf + "\n";
+    if (inHeader)
+        out += "\n" + request;
+    else if (!inserted)
+        out += std::string(atStart ? "" : "\n") + "[Rename]\n" + request;
     std::string crlf;
     for (char c : out)
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);

@@ -1,5 +1,7 @@
 #include "restart/self_removal.h"
 
+#include <algorithm>
+
 #include "tests/unit/fixture.h"
 
 static const std::string kIni = "C:\\WINDOWS\\WININIT.INI";
@@ -64,12 +66,27 @@ TEST_F(SelfRemovalTest, TextModeRulesAndTheCtrlZCut)
     EXPECT_EQ(FakeRead(kIni), "ab\r\n[Rename]\r\nNUL=" + kSelf + "\r\n");
 }
 
-TEST_F(SelfRemovalTest, PiecesOfALongLineAreNeverTakenForAHeader)
+// Lines longer than one read, and a header on the last line without a line
+// end: the request always stands on a line of its own after the header.
+TEST_F(SelfRemovalTest, RequestFollowsTheWholeHeaderLine)
 {
-    std::string longLine = std::string(1023, 'x') + "[Rename] tail";
-    FakeAddFile(kIni, longLine + "\r\n");
-    EXPECT_EQ(ScheduleSelfRemoval(), 1);
-    EXPECT_EQ(FakeRead(kIni), longLine + "\r\n[Rename]\r\nNUL=" + kSelf + "\r\n");
+    const std::string request = "NUL=" + kSelf + "\r\n";
+    const std::string longLine = std::string(1023, 'x') + "[Rename] tail";
+    const std::string longHeader = "[Rename]" + std::string(2100, ' ') + ";";
+    const struct {
+        std::string before, after;
+    } cases[] = {
+        {longLine + "\r\n", longLine + "\r\n[Rename]\r\n" + request},
+        {longHeader + "\r\nA=B\r\n", longHeader + "\r\n" + request + "A=B\r\n"},
+        {"[boot]\r\n[rename]", "[boot]\r\n[rename]\r\n" + request},
+    };
+    for (auto& c : cases) {
+        FakeReset();
+        LearnLeadBytes();
+        FakeAddFile(kIni, c.before);
+        EXPECT_EQ(ScheduleSelfRemoval(), 1);
+        EXPECT_EQ(FakeRead(kIni), c.after) << c.before.substr(0, 40);
+    }
 }
 
 TEST_F(SelfRemovalTest, TemporaryNameSkipsTakenCandidatesAndLeavesThem)
@@ -113,6 +130,24 @@ TEST_F(SelfRemovalTest, AnyFailedStepKeepsTheOldProfile)
             EXPECT_TRUE(TempFiles().empty());
         }
     }
+}
+
+// When the new file cannot move in and the old one cannot move back,
+// neither copy may be deleted: each is then the only one of its contents.
+TEST_F(SelfRemovalTest, FailedSwapBackKeepsBothCopies)
+{
+    const std::string old = "[Rename]\r\nX=Y\r\n";
+    FakeAddFile(kIni, old);
+    Fake.failOp = kOpMoveFile;
+    Fake.failNth = 2;  // the new file moving in, then the old one moving back
+    Fake.failCount = 2;
+    EXPECT_EQ(ScheduleSelfRemoval(), 0);
+    EXPECT_FALSE(FakeExists(kIni));
+    std::vector<std::string> contents;
+    for (auto& path : TempFiles())
+        contents.push_back(FakeRead(path));
+    std::sort(contents.begin(), contents.end());
+    EXPECT_EQ(contents, (std::vector<std::string>{"[Rename]\r\nNUL=" + kSelf + "\r\nX=Y\r\n", old}));
 }
 
 TEST_F(SelfRemovalTest, NoSelfOrWindowsFolderMeansNoRequest)

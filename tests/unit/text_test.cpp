@@ -89,6 +89,15 @@ TEST_F(TextTest, FormatsTheProgramsConversions)
     EXPECT_STREQ(out, "D\\BRISK07.SAV");
     ASSERT_TRUE(FormatText(out, sizeof out, "%s_QX%05d.$$$|%d|%d%%", "W\\", 42, -3, 123456));
     EXPECT_STREQ(out, "W\\_QX00042.$$$|-3|123456%");
+    // A conversion cut off by the end of the format stands as written and
+    // nothing past the terminating NUL is read.
+    for (const char* tail : {"%0", "%05", "%12"}) {
+        char format[8] = {};
+        strcpy(format, tail);
+        strcpy(format + strlen(tail) + 1, "%s");
+        ASSERT_TRUE(FormatText(out, sizeof out, format, "past the end")) << tail;
+        EXPECT_STREQ(out, tail);
+    }
     EXPECT_FALSE(FormatText(out, 8, "%s", "123456789"));
     EXPECT_STREQ(out, "");
 }
