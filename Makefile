@@ -50,8 +50,11 @@ fuzz-tests: fuzz
 fuzz-long: setup fuzz
 	tests/run_fuzz.sh 600
 
+# The built programs, then the same bytes from a second build, and a check
+# that refuses an i686 build and an unhardened one.
 binary-check:
 	$(PYTHON) tests/check_binaries.py build/win32/eraser.exe build/win64/eraser.exe
+	tests/check_builds.sh
 
 wine-tests:
 	$(PYTHON) tests/wine/run_tests.py

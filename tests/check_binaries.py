@@ -1,7 +1,17 @@
 #!/usr/bin/env python3
 """Checks the built programs: PE GUI programs for the right machine that
 import only the four system libraries, with the version record and the
-manifest, and the x86 program within its size budget."""
+manifest, hardened, and the x86 program within its size budget and free of
+any instruction a 386 lacks.
+
+  check_binaries.py PROGRAM...                     every program passes
+  check_binaries.py --rejects=KIND PROGRAM...      each program fails for
+                                                   KIND (instructions or
+                                                   hardening), showing the
+                                                   check can tell
+"""
+import re
+import subprocess
 import sys
 
 import pefile
@@ -11,11 +21,56 @@ MACHINES = {"win32": 0x14C, "win64": 0x8664}
 X86_BUDGET = 16 * 1024
 RT_VERSION, RT_MANIFEST = 16, 24
 
+# Optional header DLL characteristics.
+HIGH_ENTROPY_VA, DYNAMIC_BASE, NX_COMPAT, TERMINAL_SERVER_AWARE = 0x20, 0x40, 0x100, 0x8000
+HARDENING = {"win32": {"DYNAMIC_BASE": DYNAMIC_BASE, "NX_COMPAT": NX_COMPAT,
+                       "TERMINAL_SERVER_AWARE": TERMINAL_SERVER_AWARE}}
+HARDENING["win64"] = dict(HARDENING["win32"], HIGH_ENTROPY_VA=HIGH_ENTROPY_VA)
+IMAGE_FILE_RELOCS_STRIPPED = 0x1
+
+# What a 386 cannot run: the 486 brought BSWAP, CMPXCHG and XADD; the
+# Pentium CPUID, RDTSC, RDMSR and CMPXCHG8B; the Pentium Pro CMOV, FCMOV,
+# FCOMI, SYSENTER and the long NOP (0F 1F); MMX and SSE their registers.
+NOT_ON_A_386 = re.compile(
+    r"^(cmov\w*|fcmov\w*|f(u)?comip?|cmpxchg\w*|xadd\w*|bswap|cpuid|rdtscp?|rdpmc|rdmsr|wrmsr"
+    r"|sysenter|sysexit|syscall|sysret|emms)$")
+SIMD_REGISTER = re.compile(r"%[xyz]?mm\d")
+
+
+def x86_instruction_problems(path):
+    """Every instruction in the code that a 386 would fault on."""
+    listing = subprocess.run(["i686-w64-mingw32-objdump", "-d", "-j", ".text", path],
+                             capture_output=True, text=True, check=True).stdout
+    found = []
+    for line in listing.splitlines():
+        parts = line.split("\t")
+        if len(parts) < 3 or not parts[0].strip().endswith(":"):
+            continue
+        address, code, text = parts[0].strip()[:-1], parts[1].split(), parts[2]
+        mnemonic = text.split()[0] if text.split() else ""
+        long_nop = code[:2] == ["0f", "1f"] or code[:3] == ["66", "0f", "1f"]
+        if NOT_ON_A_386.match(mnemonic) or SIMD_REGISTER.search(text) or long_nop:
+            found.append(f"{address} {text.strip()}")
+    return found
+
 
 def check_program(path):
+    """The problems found; hardening and instruction problems say so first."""
     problems = []
-    kind = "win32" if "win32" in path else "win64"
+    kind = "win64" if "win64" in path else "win32"
     pe = pefile.PE(path)
+    flags = pe.OPTIONAL_HEADER.DllCharacteristics
+    missing = [name for name, bit in HARDENING[kind].items() if not flags & bit]
+    if missing:
+        problems.append(f"hardening: no {', '.join(missing)}")
+    reloc = pe.OPTIONAL_HEADER.DATA_DIRECTORY[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_BASERELOC"]]
+    if reloc.Size == 0 or pe.FILE_HEADER.Characteristics & IMAGE_FILE_RELOCS_STRIPPED:
+        problems.append("hardening: no relocation section")
+    if kind == "win32":
+        found = x86_instruction_problems(path)
+        if found:
+            problems.append(f"instructions: {len(found)} that a 386 lacks, first "
+                            + "; ".join(found[:3]))
     if pe.FILE_HEADER.Machine != MACHINES[kind]:
         problems.append(f"machine {pe.FILE_HEADER.Machine:#x}")
     if pe.OPTIONAL_HEADER.Subsystem != 2:
@@ -62,8 +117,18 @@ def check_program(path):
 
 
 def main():
-    failed = sum(1 for path in sys.argv[1:] if check_program(path))
-    print(f"binaries: {len(sys.argv) - 1 - failed} passed, {failed} failed")
+    args = sys.argv[1:]
+    rejects = next((a.split("=", 1)[1] for a in args if a.startswith("--rejects=")), None)
+    paths = [a for a in args if not a.startswith("--")]
+    if rejects:
+        # Each program is built to be refused; it must be, and for that reason.
+        missed = [p for p in paths if not any(q.startswith(rejects + ":") for q in check_program(p))]
+        for path in missed:
+            print(f"{path}: not refused for {rejects}")
+        print(f"refusals: {len(paths) - len(missed)} passed, {len(missed)} failed")
+        return 1 if missed else 0
+    failed = sum(1 for path in paths if check_program(path))
+    print(f"binaries: {len(paths) - failed} passed, {failed} failed")
     return 1 if failed else 0
 
 
