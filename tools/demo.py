@@ -61,7 +61,7 @@ def main():
     started = time.time()
     xvfb, display = start_display()
     manual = xvfb is None
-    w = Prefix(OUT / "wine")
+    w = Prefix(OUT / "wine", "win32")  # the x86 program, as users get it
     w.env["DISPLAY"] = display
     heading("Preparing a scratch Windows (Wine, Japanese locale)")
     w.create(headless=False)
@@ -74,7 +74,7 @@ def main():
     heading("1. The package as its installer leaves it, and one file of the user's")
     app = w.install_package(INSTALL_DIR)
     write(app / "DATA" / "メモ.txt", "パズルの解き方のメモ\r\n".encode("cp932"))
-    write(w.unix(STARTER_COPY), (ROOT / "build" / "win64" / "eraser.exe").read_bytes())
+    write(w.unix(STARTER_COPY), w.program.read_bytes())
     base_win = INSTALL_DIR.rstrip("\\")
     show_tree(w, "install folder", base_win)
     show_tree(w, "Start Menu group", w.programs_win + "\\" + PACKAGE)
@@ -84,7 +84,7 @@ def main():
     print("registry (HKEY_CURRENT_USER):")
     show_keys(w)
 
-    heading("2. The eraser runs" + (" (close each box yourself)" if manual else ""))
+    heading("2. The eraser (x86) runs" + (" (close each box yourself)" if manual else ""))
     log = w.drive_c / "tools" / "log.txt"
     log.unlink(missing_ok=True)
     ack = w.drive_c / "tools" / "ack"

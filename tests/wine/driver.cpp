@@ -160,10 +160,13 @@ int wmain(int argc, wchar_t** argv)
         EnumWindows(FindBox, (LPARAM)&search);
         if (!search.box)
             continue;
-        std::wstring text;
+        // A box can be visible a moment before its texts are set (seen
+        // under emulation); every box of the program has both.
+        std::wstring caption = WindowText(search.box), text;
         EnumChildWindows(search.box, FindText, (LPARAM)&text);
-        fprintf(log, "BOX %s\t%s\n", Utf8(WindowText(search.box)).c_str(),
-                Escaped(Utf8(text)).c_str());
+        if (caption.empty() || text.empty())
+            continue;
+        fprintf(log, "BOX %s\t%s\n", Utf8(caption).c_str(), Escaped(Utf8(text)).c_str());
         fflush(log);
         boxes++;
         if (!ackDir.empty()) {

@@ -12,7 +12,50 @@ import time
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
-WINE_BIN = "/usr/lib/wine"
+SYSTEM_WINE = Path("/usr/lib/wine")
+SYSTEM_WINE_LIB = Path("/usr/lib/x86_64-linux-gnu/wine")
+WINE32_DLLS = Path("/usr/lib/i386-linux-gnu/wine")
+# A private copy of Wine's layout, so that the loader Wine starts for a
+# 32-bit program is ours (see wine_layout).
+LAYOUT = ROOT / "build" / "wine-layout"
+WINE_BIN = str(LAYOUT / "usr" / "lib" / "wine")
+PROGRAMS = {"win64": ROOT / "build" / "win64" / "eraser.exe",
+            "win32": ROOT / "build" / "win32" / "eraser.exe"}
+
+# These machines cannot run 32-bit Linux programs, so Debian's 32-bit Wine
+# loader runs under qemu. qemu gives a 32-bit guest 4 GiB of addresses and
+# the loader's stack at their top; Wine then reserves everything between
+# 2 GiB and that stack in halves down to 64 KiB, and qemu 7, which ignores
+# MAP_FIXED_NOREPLACE, places and frees each try elsewhere: a minute a
+# start. With the guest ending 16 MiB above 2 GiB and an 8 MiB stack, the
+# stack sits just above the shared user data page at 0x7ffe0000 and there
+# is almost nothing left to reserve.
+LOADER32 = """#!/bin/sh
+export WINELOADERNOEXEC=1
+exec /usr/bin/qemu-i386-static -R 0x81000000 -s 0x800000 /usr/lib/wine/wine "$@"
+"""
+
+
+def wine_layout():
+    """Builds the layout once: Wine starts the loader for a 32-bit program
+    from the folder of its own ntdll, whatever WINELOADER says, so the
+    64-bit side runs from a copy whose `wine` is the qemu wrapper above."""
+    wine = Path(WINE_BIN)
+    if (wine / "wine").exists() and (wine / "wine").read_text() == LOADER32:
+        return
+    shutil.rmtree(LAYOUT, ignore_errors=True)
+    lib = LAYOUT / "usr" / "lib" / "x86_64-linux-gnu" / "wine"
+    lib.mkdir(parents=True)
+    wine.mkdir(parents=True)
+    (LAYOUT / "usr" / "share").mkdir()
+    (LAYOUT / "usr" / "share" / "wine").symlink_to("/usr/share/wine")
+    for name in ("x86_64-unix", "x86_64-windows", "i386-windows"):
+        (lib / name).symlink_to(SYSTEM_WINE_LIB / name)
+    # A copy, not a link: the loader finds ntdll relative to its own file.
+    shutil.copy(SYSTEM_WINE / "wine64", wine / "wine64")
+    (wine / "wineserver").symlink_to(SYSTEM_WINE / "wineserver64")
+    (wine / "wine").write_text(LOADER32)
+    (wine / "wine").chmod(0o755)
 
 PACKAGE = "碧環デスクトップアクセサリー"
 MAKER_KEY = r"HKCU\Software\KORVEN"
@@ -42,7 +85,12 @@ def cannot_delete_text(path):
 
 
 class Prefix:
-    def __init__(self, scratch):
+    """A prefix whose C:\\tools\\eraser.exe is the build for arch."""
+
+    def __init__(self, scratch, arch="win64"):
+        wine_layout()
+        self.arch = arch
+        self.program = PROGRAMS[arch]
         self.scratch = Path(scratch)
         self.prefix = self.scratch / "prefix"
         self.home = self.scratch / "home"
@@ -51,6 +99,7 @@ class Prefix:
             "WINEPREFIX": str(self.prefix), "HOME": str(self.home), "WINEDEBUG": "-all",
             "WINEDLLOVERRIDES": "mscoree,mshtml=", "LC_ALL": "ja_JP.UTF-8",
             "PATH": WINE_BIN + os.pathsep + os.environ.get("PATH", ""),
+            "WINEDLLPATH": str(WINE32_DLLS),
         })
         self.env.pop("DISPLAY", None)
         self.drive_c = self.prefix / "drive_c"
@@ -80,8 +129,14 @@ class Prefix:
         subprocess.call([WINE_BIN + "/wineserver", "-p"], env=self.env)
         tools = self.drive_c / "tools"
         tools.mkdir()
-        for name in ("eraser.exe", "driver.exe"):
-            shutil.copy(ROOT / "build" / "win64" / name, tools / name)
+        shutil.copy(self.program, tools / "eraser.exe")
+        shutil.copy(ROOT / "build" / "win64" / "driver.exe", tools / "driver.exe")
+        # A 32-bit program needs the 32-bit system files, which a new
+        # prefix does not always hold.
+        wow = self.drive_c / "windows" / "syswow64"
+        for dll in (WINE32_DLLS / "i386-windows").iterdir():
+            if not (wow / dll.name).exists():
+                shutil.copy(dll, wow / dll.name)
         user = next(p.name for p in (self.drive_c / "users").iterdir()
                     if p.name not in ("Public", "public"))
         self.user = user
