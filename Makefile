@@ -1,11 +1,13 @@
 # make demo   installs what is missing, builds, and erases a sample installation under Wine
 # make test   installs what is missing, builds, and runs every test
+# make release writes dist/VELDUNIN.EXE and dist/SHA256SUMS, signed when
+#              SIGN_CERT and SIGN_KEY are given (see README)
 SHELL := /bin/bash
 JOBS := $(shell nproc)
 PYTHON := /usr/bin/python3
 
 .PHONY: all setup build native windows sanitize fuzz demo test unit-tests sanitizer-tests fuzz-tests \
-        binary-check wine-tests fuzz-long clean
+        binary-check release-tests wine-tests release fuzz-long clean
 
 all: build
 
@@ -35,7 +37,7 @@ fuzz:
 demo: build
 	$(PYTHON) tools/demo.py
 
-test: build unit-tests sanitizer-tests fuzz-tests binary-check wine-tests
+test: build unit-tests sanitizer-tests fuzz-tests binary-check release-tests wine-tests
 
 unit-tests:
 	build/native/unit_tests --gtest_brief=1
@@ -56,8 +58,16 @@ binary-check:
 	$(PYTHON) tests/check_binaries.py build/win32/eraser.exe build/win64/eraser.exe
 	tests/check_builds.sh
 
+release-tests:
+	tests/release_test.sh
+
+# Both programs at once, each in its own prefix: about a minute and a half.
 wine-tests:
 	$(PYTHON) tests/wine/run_tests.py
 
+release: setup windows
+	SIGN_CERT="$(SIGN_CERT)" SIGN_KEY="$(SIGN_KEY)" SIGN_PASS_FILE="$(SIGN_PASS_FILE)" \
+	SIGN_CA="$(SIGN_CA)" tools/release.sh dist
+
 clean:
-	rm -rf build
+	rm -rf build dist
