@@ -8,7 +8,7 @@ set -euo pipefail
 
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 install() {  # apt-get options, then packages
-    echo "setup: installing ${*/#-*/}"
+    echo "setup: installing $*"
     export DEBIAN_FRONTEND=noninteractive
     apt-get update -qq
     apt-get install -y -qq "$@" >/dev/null
