@@ -20,9 +20,9 @@ static bool Fails(FakeOp op)
 {
     Fake.seq++;
     Fake.calls[op]++;
-    bool fail = (Fake.failSeq && Fake.seq == Fake.failSeq) ||
-                (Fake.failOp == op && (Fake.failNth == 0 || (Fake.calls[op] >= Fake.failNth &&
-                                                 Fake.calls[op] < Fake.failNth + Fake.failCount)));
+    int nth = Fake.calls[op];
+    bool inRun = Fake.failNth == 0 || (nth >= Fake.failNth && nth < Fake.failNth + Fake.failCount);
+    bool fail = (Fake.failSeq && Fake.seq == Fake.failSeq) || (Fake.failOp == op && inRun);
     if (fail) {
         Fake.injected++;
         Fake.injectedOp = op;

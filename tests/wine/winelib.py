@@ -28,8 +28,8 @@ PROGRAMS = {"win64": ROOT / "build" / "win64" / "eraser.exe",
 # 2 GiB and that stack in halves down to 64 KiB, and qemu 7, which ignores
 # MAP_FIXED_NOREPLACE, places and frees each try elsewhere: a minute a
 # start. With the guest ending 16 MiB above 2 GiB and an 8 MiB stack, the
-# stack sits just above the shared user data page at 0x7ffe0000 and there
-# is almost nothing left to reserve.
+# stack sits above the shared user data page at 0x7ffe0000 and there is
+# almost nothing left to reserve: a start takes 2 to 3 seconds.
 LOADER32 = """#!/bin/sh
 export WINELOADERNOEXEC=1
 exec /usr/bin/qemu-i386-static -R 0x81000000 -s 0x800000 /usr/lib/wine/wine "$@"
@@ -89,7 +89,6 @@ class Prefix:
 
     def __init__(self, scratch, arch="win64"):
         wine_layout()
-        self.arch = arch
         self.program = PROGRAMS[arch]
         self.scratch = Path(scratch)
         self.prefix = self.scratch / "prefix"
