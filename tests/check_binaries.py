@@ -47,7 +47,7 @@ def x86_instruction_problems(path):
         if len(parts) < 3 or not parts[0].strip().endswith(":"):
             continue
         address, code, text = parts[0].strip()[:-1], parts[1].split(), parts[2]
-        mnemonic = text.split()[0] if text.split() else ""
+        mnemonic = (text.split() or [""])[0]
         long_nop = code[:2] == ["0f", "1f"] or code[:3] == ["66", "0f", "1f"]
         if NOT_ON_A_386.match(mnemonic) or SIMD_REGISTER.search(text) or long_nop:
             found.append(f"{address} {text.strip()}")

@@ -19,14 +19,15 @@ build() {  # folder, toolchain, cmake options...
 
 passed=0
 failed=0
-for arch in win32:mingw-i686 win64:mingw-x86_64; do
-    build "build/again/${arch%%:*}" "${arch#*:}"
-    if cmp -s "build/${arch%%:*}/eraser.exe" "build/again/${arch%%:*}/eraser.exe"; then
-        echo "ok    ${arch%%:*}: a second build in another folder is byte for byte the same"
+for pair in win32:mingw-i686 win64:mingw-x86_64; do
+    arch=${pair%%:*}
+    first=build/$arch/eraser.exe second=build/again/$arch/eraser.exe
+    build "build/again/$arch" "${pair#*:}"
+    if cmp -s "$first" "$second"; then
+        echo "ok    $arch: a second build in another folder is byte for byte the same"
         passed=$((passed + 1))
     else
-        echo "FAIL  ${arch%%:*}: a second build differs: $(cmp "build/${arch%%:*}/eraser.exe" \
-            "build/again/${arch%%:*}/eraser.exe" | head -1)"
+        echo "FAIL  $arch: a second build differs: $(cmp "$first" "$second" | head -1)"
         failed=$((failed + 1))
     fi
 done

@@ -21,20 +21,23 @@ fi
 
 rm -rf "$dist"
 mkdir -p "$dist"
+log=$dist/osslsigncode.log
+# No program is left behind when signing or its verification fails.
+refuse() {
+    cat "$log" >&2
+    rm -f "$dist/VELDUNIN.EXE" "$log"
+    echo "release: $1" >&2
+    exit 1
+}
 if [ -n "${SIGN_CERT:-}" ]; then
     pass=()
     [ -z "${SIGN_PASS_FILE:-}" ] || pass=(-readpass "$SIGN_PASS_FILE")
     osslsigncode sign -certs "$SIGN_CERT" -key "$SIGN_KEY" "${pass[@]}" -h sha256 \
-        -n "$description" -in "$program" -out "$dist/VELDUNIN.EXE" >"$dist/sign.log" 2>&1 ||
-        { cat "$dist/sign.log" >&2; rm -f "$dist/VELDUNIN.EXE"; exit 1; }
-    if ! osslsigncode verify -CAfile "${SIGN_CA:-$SIGN_CERT}" -in "$dist/VELDUNIN.EXE" \
-            >"$dist/verify.log" 2>&1; then
-        cat "$dist/verify.log" >&2
-        rm -f "$dist/VELDUNIN.EXE"
-        echo "release: the signed program does not verify" >&2
-        exit 1
-    fi
-    rm -f "$dist/sign.log" "$dist/verify.log"
+        -n "$description" -in "$program" -out "$dist/VELDUNIN.EXE" >"$log" 2>&1 ||
+        refuse "signing failed"
+    osslsigncode verify -CAfile "${SIGN_CA:-$SIGN_CERT}" -in "$dist/VELDUNIN.EXE" >"$log" 2>&1 ||
+        refuse "the signed program does not verify"
+    rm -f "$log"
     echo "release: signed and verified"
 else
     cp "$program" "$dist/VELDUNIN.EXE"
