@@ -13,15 +13,23 @@ static int MakerKeyIsEmpty(void)
     return empty;
 }
 
+// A link on the way down from the install folder stays, with its notice.
+static int RemovePackageFolder(SysHandle owner, const char* path)
+{
+    if (ReportLinkOnWay(owner, InstallPaths.baseDir, path, FolderWordFolder))
+        return 0;
+    return RemoveFolderIfEmpty(owner, path, FolderWordFolder);
+}
+
 void RemoveFoldersAndKeys(SysHandle owner)
 {
     // The first folder that stays ends the folder removal: its parents
     // cannot have become empty.
     char acc[kPathSize];
     int stayed = !ComposePath(acc, InstallPaths.appDir, "\\", SubfolderNames[kLocationAcc]) ||
-                 RemoveFolderIfEmpty(owner, acc, FolderWordFolder) != 1;
+                 RemovePackageFolder(owner, acc) != 1;
     if (!stayed)
-        stayed = RemoveFolderIfEmpty(owner, InstallPaths.dataDir, FolderWordFolder) != 1;
+        stayed = RemovePackageFolder(owner, InstallPaths.dataDir) != 1;
     if (!stayed)
         RemoveFolderChain(owner, InstallPaths.baseDir, InstallPaths.appDir, FolderWordFolder);
 

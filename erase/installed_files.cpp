@@ -23,9 +23,15 @@ void RemoveInstalledFiles(SysHandle owner)
     // Last group first, so the uninstaller itself (group 0) goes last.
     for (int g = kFileGroupCount - 1; g >= 0; g--) {
         for (const FileEntry* e = InstalledFileTable[g].entries; e->name; e++) {
-            char folder[kPathSize];
-            if (ComposeTableFolder(folder, e, win))  // fits: checked with the install paths
-                DeleteIfPresentIn(owner, folder, e->name, "");
+            char folder[kPathSize], link[kPathSize];
+            if (!ComposeTableFolder(folder, e, win))  // fits: checked with the install paths
+                continue;
+            // Beneath a link lie another folder's files; the folder phase
+            // names the link.
+            if (e->location != kLocationWindows &&
+                FindLinkOnWay(InstallPaths.baseDir, folder, link))
+                continue;
+            DeleteIfPresentIn(owner, folder, e->name, "");
         }
     }
 }

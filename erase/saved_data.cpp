@@ -40,9 +40,11 @@ static void RemoveSaveSlot(SysHandle owner, const char* prefix, int slot)
 
 void RemoveSavedData(SysHandle owner)
 {
-    char prefix[kPathSize];
+    char prefix[kPathSize], link[kPathSize];
     if (!ComposePath(prefix, InstallPaths.dataDir, "\\"))
         return;
+    if (FindLinkOnWay(InstallPaths.baseDir, prefix, link))
+        return;  // the folder phase names the link
     for (int slot = 0; slot <= kSaveSlotLast; slot++)
         RemoveSaveSlot(owner, prefix, slot);
     for (int i = 0; i < kDataFileCount; i++)

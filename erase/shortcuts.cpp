@@ -20,8 +20,12 @@ void RemoveShortcuts(SysHandle owner)
         return;
     }
     FixTrailingSeparator(group, kAddSeparator);
-    for (int i = 0; i < kStartMenuShortcutCount; i++)
-        DeleteIfPresentIn(owner, group, StartMenuShortcutNames[i], ShortcutExtension);
+    // A group that is a link is left whole; the chain below names it.
+    char link[kPathSize];
+    if (!FindLinkOnWay(folder, group, link)) {
+        for (int i = 0; i < kStartMenuShortcutCount; i++)
+            DeleteIfPresentIn(owner, group, StartMenuShortcutNames[i], ShortcutExtension);
+    }
     // The programs folder itself is the stop of the chain: it always stays.
     FixTrailingSeparator(folder, kStripSeparator);
     FixTrailingSeparator(group, kStripSeparator);

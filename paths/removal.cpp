@@ -117,6 +117,39 @@ int RemoveFolderIfEmpty(SysHandle owner, const char* path, const char* folderWor
     return 0;
 }
 
+int FindLinkOnWay(const char* stopDir, const char* path, char* link)
+{
+    char way[kPathSize];
+    if (!ComposePath(way, path))
+        return 0;
+    FixTrailingSeparator(way, kStripSeparator);
+    int start = TextLength(stopDir);
+    // Top down, so that nothing beneath a link is ever looked at.
+    for (int i = 0;; i += (IsLeadByte((unsigned char)way[i]) && way[i + 1]) ? 2 : 1) {
+        char c = way[i];
+        if (i > start && (c == '\\' || !c)) {
+            way[i] = 0;
+            uint32_t attributes = Sys->GetFileAttributesA(way);
+            if (attributes != kInvalidFileAttributes &&
+                (attributes & kFileAttributeReparsePoint))
+                return ComposePath(link, way);
+            way[i] = c;
+        }
+        if (!c)
+            return 0;
+    }
+}
+
+int ReportLinkOnWay(SysHandle owner, const char* stopDir, const char* path,
+                    const char* folderWord)
+{
+    char link[kPathSize];
+    if (!FindLinkOnWay(stopDir, path, link))
+        return 0;
+    ShowNotEmptyNotice(owner, link, folderWord);
+    return 1;
+}
+
 int RemoveFolderChain(SysHandle owner, const char* stopDir, const char* startDir,
                       const char* folderWord)
 {
@@ -126,6 +159,8 @@ int RemoveFolderChain(SysHandle owner, const char* stopDir, const char* startDir
     char cur[kPathSize];
     if (!ComposePath(cur, startDir))
         return 1;
+    if (ReportLinkOnWay(owner, stopDir, cur, folderWord))
+        return 0;
     while (TextLength(cur) > stopLength && Sys->lstrcmpiA(cur, stopDir) != 0) {
         SysFindData found;
         if (FindExact(cur, &found) && (found.attributes & kFileAttributeDirectory)) {

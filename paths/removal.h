@@ -29,8 +29,17 @@ void DeleteIfPresentIn(SysHandle owner, const char* folder, const char* name,
 int IsFolderEmpty(const char* path);
 // 1 when nothing is left at the path, 0 when something stays.
 int RemoveFolderIfEmpty(SysHandle owner, const char* path, const char* folderWord);
+// 1 when a folder after stopDir on the way down to path, path itself
+// included, is a link (a junction or a symbolic link); link receives the
+// outermost one. stopDir begins path and is itself not looked at. Nothing
+// beneath a link is the package's: the installer never makes one.
+int FindLinkOnWay(const char* stopDir, const char* path, char* link);
+// FindLinkOnWay, and when a link is found the not-empty notice naming it:
+// it stays, like any folder that still holds something.
+int ReportLinkOnWay(SysHandle owner, const char* stopDir, const char* path,
+                    const char* folderWord);
 // Removes startDir and each parent that became empty, below stopDir.
-// 0 when it stopped at a folder that stays.
+// 0 when it stopped at a folder that stays (a link among them included).
 int RemoveFolderChain(SysHandle owner, const char* stopDir, const char* startDir,
                       const char* folderWord);
 

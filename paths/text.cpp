@@ -32,15 +32,6 @@ int TextLength(const char* text)
     return n;
 }
 
-int TextEqual(const char* a, const char* b)
-{
-    while (*a && *a == *b) {
-        a++;
-        b++;
-    }
-    return *a == *b;
-}
-
 // Appends text at *pos; 0 once the buffer is full.
 static int PutText(char* out, int size, int* pos, const char* text)
 {

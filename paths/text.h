@@ -15,7 +15,6 @@ void LearnLeadBytes(void);
 int IsLeadByte(unsigned char c);
 
 int TextLength(const char* text);
-int TextEqual(const char* a, const char* b);  // byte for byte
 
 // Bounded composition. Each writes a NUL-terminated result into out
 // (size bytes) and returns 1; when the result would not fit it leaves out

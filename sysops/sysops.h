@@ -13,7 +13,8 @@
 
 typedef void* SysHandle;  // search, file or waitable handle; 0 is none
 
-enum { kFileAttributeDirectory = 0x10 };
+// A reparse point: on a folder, a junction or a symbolic link to another.
+enum { kFileAttributeDirectory = 0x10, kFileAttributeReparsePoint = 0x400 };
 enum : uint32_t { kInvalidFileAttributes = 0xFFFFFFFFu };
 enum { kPlatformWin32Nt = 2 };
 enum { kCsidlPrograms = 0x02, kCsidlDesktopDirectory = 0x10 };

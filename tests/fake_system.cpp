@@ -215,11 +215,17 @@ static bool WildMatch(const char* pattern, const char* name)
     return false;
 }
 
-static SysFindData Entry(const std::string& name, bool folder)
+static uint32_t Attributes(const FakeNode& node)
+{
+    return (node.isFolder ? kFileAttributeDirectory : 0x20) |
+           (node.isLink ? kFileAttributeReparsePoint : 0);
+}
+
+static SysFindData Entry(const std::string& name, uint32_t attributes)
 {
     SysFindData data;
     memset(&data, 0, sizeof data);
-    data.attributes = folder ? kFileAttributeDirectory : 0x20;
+    data.attributes = attributes;
     strncpy(data.fileName, name.c_str(), sizeof data.fileName - 1);
     return data;
 }
@@ -233,19 +239,19 @@ static SysHandle FakeFindFirstFile(const char* pattern, SysFindData* found)
     auto* search = new FakeHandle{FakeHandle::kSearch, {}, 0, "", 0};
     if (name.find_first_of("*?") == std::string::npos) {
         if (FakeNode* node = Node(abs))
-            search->matches.push_back(Entry(LastName(node->path), node->isFolder));
+            search->matches.push_back(Entry(LastName(node->path), Attributes(*node)));
     } else {
         std::string folder = FakeFold(Parent(abs));
         if (Fake.nodes.count(folder) && Fake.nodes[folder].isFolder) {
             if (folder.size() > 2) {  // drive roots have no dot entries
-                search->matches.push_back(Entry(".", true));
-                search->matches.push_back(Entry("..", true));
+                search->matches.push_back(Entry(".", kFileAttributeDirectory));
+                search->matches.push_back(Entry("..", kFileAttributeDirectory));
             }
             std::string foldedPattern = FakeFold(name) == "*.*" ? "*" : FakeFold(name);
             for (auto& [key, node] : Fake.nodes) {
                 if (Parent(key) == folder && key != folder &&
                     WildMatch(foldedPattern.c_str(), FakeFold(LastName(node.path)).c_str()))
-                    search->matches.push_back(Entry(LastName(node.path), node.isFolder));
+                    search->matches.push_back(Entry(LastName(node.path), Attributes(node)));
             }
         }
     }
@@ -279,9 +285,7 @@ static uint32_t FakeGetFileAttributes(const char* path)
     if (Fails(kOpGetFileAttributes))
         return kInvalidFileAttributes;
     FakeNode* node = Node(path);
-    if (!node)
-        return kInvalidFileAttributes;
-    return node->isFolder ? kFileAttributeDirectory : 0x20;
+    return node ? Attributes(*node) : kInvalidFileAttributes;
 }
 
 static void Forget(const std::string& key)
@@ -546,11 +550,13 @@ static int FakeMessageBox(SysHandle, const char* text, const char* caption, uint
     return 1;
 }
 
-// A comparison has no way to fail; it is counted but never made to.
+// A comparison has no way to fail; it is counted but never made to. Like
+// lstrcmpiA it answers -1, 0 or 1.
 static int FakeCompare(const char* a, const char* b)
 {
     Fake.calls[kOpCompare]++;
-    return FakeFold(a).compare(FakeFold(b));
+    int order = FakeFold(a).compare(FakeFold(b));
+    return order < 0 ? -1 : order > 0;
 }
 
 static SysHandle FakeCreateFile(const char* path, int forWriting)

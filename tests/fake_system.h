@@ -31,6 +31,7 @@ struct FakeNode {
     std::string path;  // as created
     bool isFolder = false;
     bool locked = false;  // held open by another process: no delete, move or open
+    bool isLink = false;  // a folder that is a junction or symbolic link
     std::string data;
 };
 

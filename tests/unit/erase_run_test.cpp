@@ -186,3 +186,66 @@ TEST_F(EraseRunTest, OverlongWindowsFolderPathsAreReportedNotCut)
               CannotDeleteText(Fake.windowsDir + "\\碧環スクリーンセーバー１.scr"));
     EXPECT_FALSE(FakeExists(kApp + "\\VELDPZ.EXE"));
 }
+
+// Whole erase runs over an installation changed by one row's arrange step:
+// the warnings in order, what must stay and what must go.
+struct EraseCase {
+    const char* name;
+    void (*arrange)();
+    std::vector<std::string> warnings, kept, gone;
+};
+
+void PrintTo(const EraseCase& c, std::ostream* os) { *os << c.name; }
+
+static void LinkAt(const std::string& path) { Fake.nodes[FakeFold(path)].isLink = true; }
+static const std::string kSaver = "C:\\WINDOWS\\碧環スクリーンセーバー１.scr";
+
+static const EraseCase kEraseCases[] = {
+    // A folder of the package that is a link: nothing beneath it is
+    // touched, it stays with one notice, and the folders above it stay.
+    {"data folder is a link", [] { LinkAt(kData); }, {NotEmptyText(kData)},
+     {kData + "\\VELD01.QXP", kData + "\\BRISK00.SAV", kData + "\\VELDPZ.LOG", kApp},
+     {kApp + "\\VELDPZ.EXE", kAcc, kSaver, kGroup}},
+    {"acc folder is a link", [] { LinkAt(kAcc); }, {NotEmptyText(kAcc)},
+     {kAcc + "\\Clock1.exe", kData}, {kData + "\\VELD00.QXP", kData + "\\BRISK07.SAV"}},
+    {"package folder is a link", [] { LinkAt(kApp); }, {NotEmptyText(kApp)},
+     {kApp + "\\VELDPZ.EXE", kApp + "\\VELDUNIN.EXE", kAcc + "\\Clock2.exe",
+      kData + "\\VELD04.QXP", kMakerDir},
+     {kSaver, kDesktop + "\\パズル.LNK"}},
+    {"maker folder is a link", [] { LinkAt(kMakerDir); }, {NotEmptyText(kMakerDir)},
+     {kApp + "\\VELDPZ.EXE", kData + "\\BRISK00.SAV"}, {kSaver}},
+    {"start menu group is a link", [] { LinkAt(kGroup); },
+     {NotEmptyText(kGroup, "スタートメニュー")}, {kGroup + "\\トア時計.LNK"}, {kApp}},
+    {"install folder itself is followed", [] { LinkAt(kBase); }, {}, {kBase}, {kMakerDir}},
+};
+
+class EraseTable : public FakeTest, public ::testing::WithParamInterface<EraseCase> {};
+
+TEST_P(EraseTable, Run)
+{
+    const EraseCase& c = GetParam();
+    InstallPackage();
+    c.arrange();
+    EXPECT_EQ(EraserMain(""), 0);
+    std::vector<std::string> warnings;
+    for (auto& box : Fake.boxes) {
+        if (box.style == 0x30)
+            warnings.push_back(box.text);
+    }
+    EXPECT_EQ(warnings, c.warnings) << BoxTexts();
+    ASSERT_FALSE(Fake.boxes.empty());
+    EXPECT_EQ(Fake.boxes.back().style, 0x40u);
+    for (auto& path : c.kept)
+        EXPECT_TRUE(FakeExists(path)) << "removed: " << path;
+    for (auto& path : c.gone)
+        EXPECT_FALSE(FakeExists(path)) << "left: " << path;
+    EXPECT_FALSE(FakeKeyExists(kPackageKey));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EraseTable, ::testing::ValuesIn(kEraseCases),
+                         [](const ::testing::TestParamInfo<EraseCase>& info) {
+                             std::string name;
+                             for (const char* p = info.param.name; *p; p++)
+                                 name += isalnum((unsigned char)*p) ? *p : '_';
+                             return name;
+                         });
