@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "control/eraser.h"
+#include "sysops/sysops.h"
 
 // The command line less the program's name (quoted or not) and the
 // spaces and tabs after it.
@@ -25,6 +26,8 @@ static const char* ArgumentText(const char* line)
 
 extern "C" void __stdcall start(void)
 {
+    // Before anything can load a library: see RestrictLibrarySearch.
+    RestrictLibrarySearch();
     ExitProcess((UINT)EraserMain(ArgumentText(GetCommandLineA())));
 }
 

@@ -89,4 +89,8 @@ struct SystemOps {
 
 extern const SystemOps* Sys;
 
+// The Windows program's first call: later library loads look in the
+// system folder only (sysops_win32.cpp).
+void RestrictLibrarySearch(void);
+
 #endif

@@ -2,7 +2,80 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "paths/text.h"
 #include "sysops/sysops.h"
+
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x800
+#endif
+
+// A function that this Windows may lack, looked up by name.
+#define LookUp(type, module, name) ((type)(void (*)(void))GetProcAddress((module), (name)))
+
+typedef BOOL(WINAPI* SetDefaultDllDirectoriesProc)(DWORD);
+typedef BOOL(WINAPI* SetDllDirectoryProc)(LPCSTR);
+typedef HRESULT(WINAPI* SpecialFolderLocationProc)(HWND, int, LPITEMIDLIST*);
+typedef BOOL(WINAPI* PathFromIDListProc)(LPCITEMIDLIST, LPSTR);
+typedef HRESULT(WINAPI* ShellMallocProc)(IMalloc**);
+
+// 1 once every later library load looks in the system folder only.
+static int SearchRestricted;
+
+// Windows looks for a library beside the program before anywhere else,
+// and the program runs from the temporary folder, where anyone may leave
+// a file. Libraries that the system loads on demand (for shell folders,
+// message boxes, themes) would be found there too, so the search is
+// restricted first of all. Windows 8, and 7 and Vista with the update that
+// brought it, have SetDefaultDllDirectories; XP SP1 and later at least
+// take the current folder out with SetDllDirectoryA("").
+void RestrictLibrarySearch(void)
+{
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    SetDefaultDllDirectoriesProc setDefault =
+        LookUp(SetDefaultDllDirectoriesProc, kernel, "SetDefaultDllDirectories");
+    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        SearchRestricted = 1;
+        return;
+    }
+    SetDllDirectoryProc setDirectory = LookUp(SetDllDirectoryProc, kernel, "SetDllDirectoryA");
+    if (setDirectory)
+        setDirectory("");
+}
+
+static struct {
+    int tried;
+    SpecialFolderLocationProc folderLocation;  // 0: SHELL32 is not to be had
+    PathFromIDListProc pathFromList;
+    ShellMallocProc shellMalloc;
+} ShellCalls;
+
+// SHELL32 is no import of the program, or it would be loaded, with what it
+// imports in turn, before the first line of the program runs and before
+// the search could be restricted. It is loaded on first use by its full
+// path in the system folder. Where the search could not be restricted,
+// the altered search makes its own imports come from that folder too.
+static int LoadShell(void)
+{
+    if (ShellCalls.tried)
+        return ShellCalls.folderLocation != 0;
+    ShellCalls.tried = 1;
+    char system[kPathSize], file[kPathSize];
+    UINT n = GetSystemDirectoryA(system, kPathSize);
+    if (n == 0 || n >= kPathSize)
+        return 0;
+    FixTrailingSeparator(system, kAddSeparator);
+    if (!ComposePath(file, system, "SHELL32.DLL"))
+        return 0;
+    HMODULE shell = LoadLibraryExA(file, 0, SearchRestricted ? 0 : LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!shell)
+        return 0;
+    ShellCalls.pathFromList = LookUp(PathFromIDListProc, shell, "SHGetPathFromIDListA");
+    ShellCalls.shellMalloc = LookUp(ShellMallocProc, shell, "SHGetMalloc");
+    if (ShellCalls.pathFromList && ShellCalls.shellMalloc)
+        ShellCalls.folderLocation =
+            LookUp(SpecialFolderLocationProc, shell, "SHGetSpecialFolderLocation");
+    return ShellCalls.folderLocation != 0;
+}
 
 static SysHandle W32FindFirstFile(const char* pattern, SysFindData* found)
 {
@@ -67,12 +140,12 @@ static int W32SetCurrentDirectory(const char* path) { return SetCurrentDirectory
 static int W32GetSpecialFolderPath(int csidl, char* out)
 {
     LPITEMIDLIST list = 0;
-    if (SHGetSpecialFolderLocation(0, csidl, &list) != S_OK)
+    if (!LoadShell() || ShellCalls.folderLocation(0, csidl, &list) != S_OK)
         return 0;
-    int found = SHGetPathFromIDListA(list, out) != 0;
+    int found = ShellCalls.pathFromList(list, out) != 0;
     // The list comes from the shell's allocator, which must free it.
     IMalloc* shellMalloc = 0;
-    if (SUCCEEDED(SHGetMalloc(&shellMalloc))) {
+    if (SUCCEEDED(ShellCalls.shellMalloc(&shellMalloc))) {
         shellMalloc->Free(list);
         shellMalloc->Release();
     }

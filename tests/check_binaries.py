@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Checks the built programs: PE GUI programs for the right machine that
-import only the four system libraries, with the version record and the
+import only three system libraries, and from them only what Windows 95 has, with the version record and the
 manifest, hardened, and the x86 program within its size budget and free of
 any instruction a 386 lacks.
 
@@ -16,9 +16,26 @@ import sys
 
 import pefile
 
-ALLOWED = {"KERNEL32.DLL", "USER32.DLL", "ADVAPI32.DLL", "SHELL32.DLL"}
+# Functions the program may import, each in the first release of its
+# library (Windows 95); anything newer is looked up at run time. SHELL32 is
+# loaded at run time from the system folder, never imported: an import is
+# loaded, with what it imports, before the program's first line runs.
+WINDOWS_95 = {
+    "KERNEL32.DLL": {
+        "CloseHandle", "CreateFileA", "DeleteFileA", "ExitProcess", "FindClose",
+        "FindFirstFileA", "FindNextFileA", "GetACP", "GetCPInfo", "GetCommandLineA",
+        "GetFileAttributesA", "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress",
+        "GetShortPathNameA", "GetSystemDirectoryA", "GetVersionExA", "GetWindowsDirectoryA",
+        "LoadLibraryExA", "MoveFileA", "MoveFileExA", "ReadFile", "RemoveDirectoryA",
+        "SetCurrentDirectoryA", "SetFilePointer", "WaitForSingleObject", "WriteFile",
+        "WritePrivateProfileStringA", "lstrcmpiA", "lstrcpynA"},
+    "USER32.DLL": {"MessageBoxA"},
+    "ADVAPI32.DLL": {"RegCloseKey", "RegDeleteKeyA", "RegOpenKeyExA", "RegQueryInfoKeyA",
+                     "RegQueryValueExA"},
+}
+ALLOWED = set(WINDOWS_95)
 MACHINES = {"win32": 0x14C, "win64": 0x8664}
-X86_BUDGET = 16 * 1024
+X86_BUDGET = 20 * 1024
 RT_VERSION, RT_MANIFEST = 16, 24
 
 # Optional header DLL characteristics.
@@ -78,6 +95,13 @@ def check_program(path):
     dlls = {entry.dll.decode().upper() for entry in pe.DIRECTORY_ENTRY_IMPORT}
     if dlls - ALLOWED:
         problems.append(f"imports from {sorted(dlls - ALLOWED)}")
+    newer = sorted(f"{entry.dll.decode()}!{imp.name.decode() if imp.name else imp.ordinal}"
+                   for entry in pe.DIRECTORY_ENTRY_IMPORT
+                   for imp in entry.imports
+                   if (imp.name.decode() if imp.name else None)
+                   not in WINDOWS_95.get(entry.dll.decode().upper(), ()))
+    if newer:
+        problems.append(f"imports: not known to Windows 95: {', '.join(newer)}")
     types = {entry.id for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries}
     if RT_MANIFEST not in types:
         problems.append("no manifest")

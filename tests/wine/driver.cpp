@@ -1,10 +1,10 @@
 // Test driver, run under Wine beside the program under test.
 //
-//   driver.exe LOG [--event=signalled|unsignalled] [--hold=PATH]... -- PROGRAM ARGS...
+//   driver.exe LOG [--event=signalled|unsignalled] [--hold=PATH]... [--cwd=DIR] -- PROGRAM ARGS...
 //
 // Starts PROGRAM with the ARGS joined by blanks (where {H} becomes the value of an inheritable
 // event when --event is given), holds each --hold file open with no
-// sharing while it runs, reads the caption and text of every message box
+// sharing while it runs, starts it in DIR when --cwd is given, reads the caption and text of every message box
 // the program shows, closes the box with OK, and writes to LOG (UTF-8):
 //   BOX <caption> TAB <text; a backslash written \\, a line feed \n>
 //   EXIT <exit code>     (or TIMEOUT)
@@ -89,7 +89,7 @@ int wmain(int argc, wchar_t** argv)
     if (!log)
         return 2;
 
-    std::wstring eventMode, ackDir;
+    std::wstring eventMode, ackDir, workDir;
     bool manual = false;
     std::vector<HANDLE> held;
     for (int i = 2; i < argc && lstrcmpW(argv[i], L"--") != 0; i++) {
@@ -98,6 +98,8 @@ int wmain(int argc, wchar_t** argv)
             eventMode = arg.substr(8);
         } else if (arg.rfind(L"--ack=", 0) == 0) {
             ackDir = arg.substr(6);
+        } else if (arg.rfind(L"--cwd=", 0) == 0) {
+            workDir = arg.substr(6);
         } else if (arg == L"--manual") {
             manual = true;
         } else if (arg.rfind(L"--hold=", 0) == 0) {
@@ -140,7 +142,8 @@ int wmain(int argc, wchar_t** argv)
     std::vector<wchar_t> buffer(command.begin(), command.end());
     buffer.push_back(0);
     DWORD started = GetTickCount();
-    if (!CreateProcessW(0, buffer.data(), 0, 0, TRUE, 0, 0, 0, &startup, &process)) {
+    if (!CreateProcessW(0, buffer.data(), 0, 0, TRUE, 0, 0,
+                        workDir.empty() ? 0 : workDir.c_str(), &startup, &process)) {
         fprintf(log, "ERROR cannot start (%lu)\n", GetLastError());
         fclose(log);
         return 2;

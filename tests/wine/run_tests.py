@@ -5,6 +5,7 @@ Runs the x86-64 and the x86 build of the program, each through the driver
 in a scratch prefix of its own with the Japanese locale, through the same
 scenarios, and checks files, keys, exit codes and every box.
 """
+import shutil
 import subprocess
 import sys
 import time
@@ -23,6 +24,17 @@ TESTS = []
 def test(fn):
     TESTS.append(fn)
     return fn
+
+
+def test_each(*values):
+    """One scenario per value, named NAME[value]."""
+    def register(fn):
+        for value in values:
+            case = (lambda v: lambda: fn(v))(value)
+            case.__name__ = f"{fn.__name__}[{value}]"
+            TESTS.append(case)
+        return fn
+    return register
 
 
 class Failed(Exception):
@@ -206,6 +218,69 @@ def install_value_without_trailing_separator():
     package_gone(app, W.drive_c / "Games")
 
 
+@test_each("DATA", "package")
+def link_in_the_package_tree_is_not_followed(which):
+    # The folder is moved elsewhere and a link put in its place: on Windows
+    # a junction, here a Unix symbolic link, which Wine reports as a folder
+    # with the reparse point attribute. Nothing in the target may go.
+    app = fresh_package()
+    folder = app / "DATA" if which == "DATA" else app
+    target = W.drive_c / "elsewhere" / folder.name
+    shutil.rmtree(target.parent, ignore_errors=True)
+    target.parent.mkdir()
+    folder.rename(target)
+    folder.symlink_to(target, target_is_directory=True)
+    before = tree(target)
+    r = W.run()
+    link_win = rf"C:\Games\KORVEN\{PACKAGE}" + ("\\DATA" if which == "DATA" else "")
+    completed(r, [not_empty_text(link_win)])
+    check(tree(target) == before, f"removed in the target: {sorted(set(before) - set(tree(target)))}")
+    check(folder.is_symlink(), "the link itself went")
+    if which == "DATA":
+        check(not (app / "ACC").exists() and not (app / "VELDPZ.EXE").exists(), "package files left")
+    check(not W.reg_exists(PACKAGE_KEY), "package key left")
+    folder.unlink()
+    shutil.rmtree(target.parent)
+
+
+# Libraries the system loads on demand, none of them a known library on
+# Windows, and SHELL32, which the program loads itself.
+PLANTED = ["shell32", "shlwapi", "shcore", "version", "uxtheme", "comctl32", "dwmapi",
+           "cryptbase", "propsys", "profapi", "userenv", "winmm", "msimg32", "imm32", "oleaut32",
+           "ole32", "combase", "setupapi", "cfgmgr32", "wtsapi32", "sspicli", "secur32",
+           "apphelp", "dbghelp", "bcrypt", "crypt32", "wintrust", "msasn1", "rpcrt4", "sechost",
+           "windows.storage", "kernel.appcore", "usp10", "lpk", "msctf", "netapi32", "mpr",
+           "shfolder", "linkinfo", "ntshrui", "cscapi", "iertutil", "urlmon", "wininet", "ws2_32",
+           "comdlg32", "gdiplus", "riched20", "clbcatq", "powrprof", "oleacc", "textshaping",
+           "edputil", "wldp", "dxgi", "d3d11", "explorerframe", "srvcli", "umpdc"]
+
+
+@test
+def libraries_left_beside_the_program_never_run():
+    # The way a starter runs it: a copy in the temporary folder. Markers
+    # lie there and in the working folder; each writes C:\markers\<name>
+    # if it is ever loaded.
+    fresh_package()
+    temp, work, markers = (W.drive_c / "windows" / "temp", W.drive_c / "work",
+                           W.drive_c / "markers")
+    shutil.rmtree(markers, ignore_errors=True)
+    markers.mkdir()
+    write(temp / "VELDUNIN.EXE", W.program.read_bytes())
+    for folder in (temp, work):
+        for name in PLANTED:
+            write(folder / f"{name}.dll", W.marker.read_bytes())
+    try:
+        r = W.run(program=r"C:\windows\temp\VELDUNIN.EXE", cwd=r"C:\work")
+        completed(r)
+        check(not list(markers.iterdir()), f"foreign code ran: {tree(markers)}")
+        package_gone(W.app_dir(), W.drive_c / "Games")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+        for name in PLANTED:
+            (temp / f"{name}.dll").unlink(missing_ok=True)
+        (temp / "VELDUNIN.EXE").unlink(missing_ok=True)
+
+
 # ---- self-removal at restart
 
 def erase_with_copy(name):
@@ -215,21 +290,41 @@ def erase_with_copy(name):
     return copy, W.run(program="C:\\tmp\\" + name)
 
 
-@test
-def nt_family_requests_delayed_delete_and_restart_removes_the_program():
-    fresh_package()
-    copy, r = erase_with_copy("VELDUNIN.EXE")
+def as_version(name, version):
+    key = rf"HKCU\Software\Wine\AppDefaults\{name}"
+    W.reg_delete(key)
+    if version != "default":
+        W.reg_add(key, "Version", version)
+
+
+def erased_with_request(name, version, wininit=None):
+    """An erase from a copy under one of Wine's version settings."""
+    app = fresh_package()
+    if wininit:
+        write(W.drive_c / "windows" / "WININIT.INI", wininit)
+    as_version(name, version)
+    copy, r = erase_with_copy(name)
     completed(r)
+    package_gone(app, W.drive_c / "Games")
+    check(not W.reg_exists(MAKER_KEY), "maker key left")
+    return copy
+
+
+# The NT family asks for the delayed delete, the older one writes the
+# request into WININIT.INI.
+NT_VERSIONS = ("default", "nt40", "win2k", "winxp", "vista", "win7", "win10", "win11")
+OLDER_VERSIONS = ("win95", "win98", "winme")
+
+
+@test_each(*NT_VERSIONS)
+def nt_family_requests_delayed_delete_and_restart_removes_the_program(version):
+    copy = erased_with_request("VELDUNIN.EXE", version)
     pending = W.reg_query(SESSION_MANAGER, "PendingFileRenameOperations")
     check(r"C:\tmp\VELDUNIN.EXE".lower() in pending.lower(), f"not pending: {pending!r}")
     check(not (W.drive_c / "windows" / "wininit.ini").exists(), "WININIT.INI written on NT")
     check(copy.exists(), "gone before the restart")
     W.wine("wineboot", "-r")
     check(not copy.exists(), "still there after the restart")
-
-
-def as_win98(name):
-    W.reg_add(rf"HKCU\Software\Wine\AppDefaults\{name}", "Version", "win98")
 
 
 def wininit_lines():
@@ -240,12 +335,9 @@ def wininit_lines():
     return None
 
 
-@test
-def other_family_creates_wininit_and_restart_removes_the_program():
-    fresh_package()
-    as_win98("erase98.exe")
-    copy, r = erase_with_copy("erase98.exe")
-    completed(r)
+@test_each(*OLDER_VERSIONS)
+def other_family_creates_wininit_and_restart_removes_the_program(version):
+    copy = erased_with_request("erase98.exe", version)
     # An 8.3 name is its own short form.
     check(wininit_lines() == b"[Rename]\r\nNUL=C:\\tmp\\erase98.exe\r\n",
           f"WININIT.INI holds {wininit_lines()!r}")
@@ -253,16 +345,11 @@ def other_family_creates_wininit_and_restart_removes_the_program():
     check(not copy.exists(), "still there after the restart")
 
 
-@test
-def other_family_rewrites_an_existing_wininit():
-    fresh_package()
-    long_name = "eraser long name.exe"
-    as_win98(long_name)
+@test_each(*OLDER_VERSIONS)
+def other_family_rewrites_an_existing_wininit(version):
     old = b"[boot]\r\nshell=explorer.exe\r\n[rename]\r\nC:\\tmp\\new.txt=C:\\tmp\\old.txt\r\n[x]\r\ny=1\r\n"
-    write(W.drive_c / "windows" / "WININIT.INI", old)
     write(W.drive_c / "tmp" / "old.txt", b"moved at restart")
-    copy, r = erase_with_copy(long_name)
-    completed(r)
+    copy = erased_with_request("eraser long name.exe", version, wininit=old)
     text = wininit_lines()
     lines = text.split(b"\r\n")
     check(lines[:3] == [b"[boot]", b"shell=explorer.exe", b"[rename]"], f"{text!r}")

@@ -90,6 +90,7 @@ class Prefix:
     def __init__(self, scratch, arch="win64"):
         wine_layout()
         self.program = PROGRAMS[arch]
+        self.marker = PROGRAMS[arch].parent / "marker.dll"
         self.scratch = Path(scratch)
         self.prefix = self.scratch / "prefix"
         self.home = self.scratch / "home"
@@ -214,12 +215,13 @@ class Prefix:
 
     # -- running the program
 
-    def run(self, *args, event=None, hold=(), program=r"C:\tools\eraser.exe"):
+    def run(self, *args, event=None, hold=(), program=r"C:\tools\eraser.exe", cwd=None):
         """Runs the program through the driver; returns boxes, exit code and time."""
         log = self.drive_c / "tools" / "log.txt"
         log.unlink(missing_ok=True)
         opts = [f"--event={event}"] if event else []
         opts += [f"--hold={h}" for h in hold]
+        opts += [f"--cwd={cwd}"] if cwd else []
         self.wine(r"C:\tools\driver.exe", r"C:\tools\log.txt", *opts, "--", program, *args)
         return parse_log(log.read_bytes().decode("utf-8"))
 
