@@ -38,7 +38,7 @@ static const char* ReadDeletePath(const char* text)
     int n = 0;
     int fits = 1;
     while (*text && !(quoted ? *text == '"' : IsBlank((unsigned char)*text))) {
-        int width = (IsLeadByte((unsigned char)*text) && text[1]) ? 2 : 1;
+        int width = CharacterWidth(text);
         if (n + width > kPathSize - 1)
             fits = 0;
         for (int i = 0; i < width; i++, text++) {
@@ -52,9 +52,10 @@ static const char* ReadDeletePath(const char* text)
 }
 
 // Reads the /H number after the letter the way the C runtime's atoi does,
-// with 32-bit wrap-around, and returns where the scan resumes: after the
-// digits that follow the letter directly, else right after the letter.
-static const char* ReadWaitHandle(const char* text)
+// with 32-bit wrap-around. The scan resumes right after the letter: the
+// digits that follow it are no switch, so passing over them as text is
+// the same as skipping them.
+static void ReadWaitHandle(const char* text)
 {
     const char* p = text;
     while (IsBlank((unsigned char)*p))
@@ -67,9 +68,6 @@ static const char* ReadWaitHandle(const char* text)
         value = value * 10u + (uint32_t)(*p++ - '0');
     RunOptions.waitHandle = negative ? 0u - value : value;
     RunOptions.flags |= kFlagWait;
-    while (*text >= '0' && *text <= '9')
-        text++;
-    return text;
 }
 
 void ParseCommandLine(const char* text)
@@ -84,7 +82,7 @@ void ParseCommandLine(const char* text)
         if (letter == 'D' || letter == 'd')
             text = ReadDeletePath(text);
         else if (letter == 'H' || letter == 'h')
-            text = ReadWaitHandle(text);
+            ReadWaitHandle(text);
         else if (letter == 'S' || letter == 's')
             RunOptions.flags |= kFlagSilent;
     }

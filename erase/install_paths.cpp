@@ -3,50 +3,29 @@
 
 InstallPathsRecord InstallPaths;
 
-// Reads InstallDir into baseDir. A value that fills the buffer without a
-// terminating NUL is refused rather than cut short.
+// Reads InstallDir into baseDir. The call gets one byte less than the
+// buffer holds, so that a value stored without its terminating NUL still
+// gets one; a longer value is refused, never cut short (Win32 reports no
+// more than it was given room for).
 static int ReadInstallDir(SysHandle key)
 {
-    char* out = InstallPaths.baseDir;
-    uint32_t size = kPathSize;
-    if (Sys->RegQueryValueExA(key, InstallDirValue, out, &size) != 0 || size > kPathSize)
+    uint32_t size = kPathSize - 1;
+    if (Sys->RegQueryValueExA(key, InstallDirValue, InstallPaths.baseDir, &size) != 0)
         return 0;
-    uint32_t n = 0;
-    while (n < size && out[n])
-        n++;
-    if (n == kPathSize)
-        return 0;
-    out[n] = 0;
-    return n > 0;
+    InstallPaths.baseDir[size] = 0;
+    return InstallPaths.baseDir[0] != 0;
 }
 
 // Every path the erase run composes below appDir must fit, or the run
 // would have to skip items of the package; such an install folder is
-// treated as no installation at all.
+// treated as no installation at all. The deepest of them is the last save
+// slot: the table files and the listings of DATA and ACC are shorter (the
+// unit tests hold the tables to that).
 static int PackagePathsFit(void)
 {
-    char probe[kPathSize];
-    for (int g = 0; g < kFileGroupCount; g++) {
-        for (const FileEntry* e = InstalledFileTable[g].entries; e->name; e++) {
-            char folder[kPathSize];
-            if (e->location != kLocationWindows &&
-                !(ComposeTableFolder(folder, e, "") && ComposePath(probe, folder, e->name)))
-                return 0;
-        }
-    }
-    for (int i = 0; i < 2; i++) {
-        if (!ComposePath(probe, InstallPaths.appDir, "\\", SubfolderNames[i], "\\*.*"))
-            return 0;
-    }
-    char prefix[kPathSize];
-    if (!ComposePath(prefix, InstallPaths.dataDir, "\\") ||
-        !FormatText(probe, kPathSize, SaveSlotFormat, prefix, kSaveSlotLast))
-        return 0;
-    for (int i = 0; i < kDataFileCount; i++) {
-        if (!ComposePath(probe, prefix, DataFileNames[i]))
-            return 0;
-    }
-    return 1;
+    char prefix[kPathSize], probe[kPathSize];
+    return ComposePath(prefix, InstallPaths.dataDir, "\\") &&
+           FormatText(probe, kPathSize, SaveSlotFormat, prefix, kSaveSlotLast);
 }
 
 int LoadInstallPaths(void)

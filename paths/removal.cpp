@@ -120,12 +120,11 @@ int RemoveFolderIfEmpty(SysHandle owner, const char* path, const char* folderWor
 int FindLinkOnWay(const char* stopDir, const char* path, char* link)
 {
     char way[kPathSize];
-    if (!ComposePath(way, path))
-        return 0;
+    ComposePath(way, path);  // fits: path is a composed path
     FixTrailingSeparator(way, kStripSeparator);
     int start = TextLength(stopDir);
     // Top down, so that nothing beneath a link is ever looked at.
-    for (int i = 0;; i += (IsLeadByte((unsigned char)way[i]) && way[i + 1]) ? 2 : 1) {
+    for (int i = 0;; i += CharacterWidth(way + i)) {
         char c = way[i];
         if (i > start && (c == '\\' || !c)) {
             way[i] = 0;
@@ -157,8 +156,7 @@ int RemoveFolderChain(SysHandle owner, const char* stopDir, const char* startDir
     if (stopLength <= 1)
         return 1;
     char cur[kPathSize];
-    if (!ComposePath(cur, startDir))
-        return 1;
+    ComposePath(cur, startDir);  // fits: startDir is a composed path
     if (ReportLinkOnWay(owner, stopDir, cur, folderWord))
         return 0;
     while (TextLength(cur) > stopLength && Sys->lstrcmpiA(cur, stopDir) != 0) {

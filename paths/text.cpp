@@ -8,12 +8,14 @@ static unsigned char LeadByteTable[256];
 
 void LearnLeadBytes(void)
 {
-    for (int i = 0; i < 256; i++)
+    for (unsigned i = 0; i < sizeof LeadByteTable; i++)
         LeadByteTable[i] = 0;
     SysCpInfo info;
     if (!Sys->GetCPInfo(Sys->GetACP(), &info))
         return;
-    for (int i = 0; i + 1 < 12 && (info.leadByte[i] || info.leadByte[i + 1]); i += 2) {
+    // Inclusive ranges in pairs, ended by a zero pair; no range of lead
+    // bytes starts at byte 0.
+    for (int i = 0; i < 12 && info.leadByte[i]; i += 2) {
         for (int c = info.leadByte[i]; c <= info.leadByte[i + 1]; c++)
             LeadByteTable[c] = 1;
     }
@@ -22,6 +24,11 @@ void LearnLeadBytes(void)
 int IsLeadByte(unsigned char c)
 {
     return LeadByteTable[c];
+}
+
+int CharacterWidth(const char* text)
+{
+    return IsLeadByte((unsigned char)text[0]) && text[1] ? 2 : 1;
 }
 
 int TextLength(const char* text)
@@ -84,7 +91,7 @@ int FormatText(char* out, int size, const char* format, ...)
     int fits = 1;
     for (const char* f = format; *f && fits; f++) {
         char single[2] = { *f, 0 };
-        if (*f != '%' || !f[1]) {
+        if (*f != '%') {
             fits = PutText(out, size, &pos, single);
             continue;
         }
@@ -101,8 +108,8 @@ int FormatText(char* out, int size, const char* format, ...)
             while (*f >= '0' && *f <= '9')
                 width = width * 10 + (*f++ - '0');
             if (!*f) {
-                // A conversion cut off by the end of the format stands as
-                // written, like a lone '%'; the loop must not step past the NUL.
+                // A conversion cut off by the end of the format, a lone '%'
+                // too, stands as written; the loop must not step past the NUL.
                 fits = PutText(out, size, &pos, conversion);
                 break;
             }
@@ -123,7 +130,7 @@ static int StartsCharacter(const char* path, int pos)
 {
     int i = 0;
     while (i < pos)
-        i += (IsLeadByte((unsigned char)path[i]) && path[i + 1]) ? 2 : 1;
+        i += CharacterWidth(path + i);
     return i == pos;
 }
 
@@ -154,7 +161,7 @@ void CutLastComponent(char* path)
     for (int i = 0; path[i];) {
         if (path[i] == '\\')
             last = i;
-        i += (IsLeadByte((unsigned char)path[i]) && path[i + 1]) ? 2 : 1;
+        i += CharacterWidth(path + i);
     }
     path[last] = 0;
 }

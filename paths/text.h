@@ -13,6 +13,9 @@ enum { kPathSize = 512 };  // at most 511 bytes of text and the NUL
 // a code page of single-byte characters.
 void LearnLeadBytes(void);
 int IsLeadByte(unsigned char c);
+// 2 when text starts with a lead byte and the byte after it, else 1: a
+// lead byte at the very end of the text stands alone.
+int CharacterWidth(const char* text);
 
 int TextLength(const char* text);
 

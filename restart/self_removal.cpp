@@ -46,8 +46,7 @@ static int CopyWithRequest(Stream* in, Stream* out, const char* self)
 {
     char line[kLineSize];
     char request[kLineSize];
-    if (!FormatText(request, kLineSize, "NUL=%s\n", self))
-        return 0;
+    FormatText(request, kLineSize, "NUL=%s\n", self);  // fits: self is a path
     int inserted = 0;
     int inHeader = 0;     // inside the first [Rename] line: the request follows its end
     int atLineStart = 1;  // a piece of an over-long line is no line of its own
@@ -126,8 +125,7 @@ int ScheduleSelfRemoval(void)
     // WININIT.INI is processed before long names are available, so the
     // request must name the file by its short form where it has one.
     char shortSelf[kPathSize];
-    uint32_t n = Sys->GetShortPathNameA(self, shortSelf, kPathSize);
-    if (n > 0 && n < kPathSize)
+    if (Sys->GetShortPathNameA(self, shortSelf, kPathSize))
         ComposePath(self, shortSelf);
 
     char win[kPathSize];

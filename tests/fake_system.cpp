@@ -20,6 +20,7 @@ static bool Fails(FakeOp op)
 {
     Fake.seq++;
     Fake.calls[op]++;
+    Fake.trace.push_back(op);
     int nth = Fake.calls[op];
     bool inRun = Fake.failNth == 0 || (nth >= Fake.failNth && nth < Fake.failNth + Fake.failCount);
     bool fail = (Fake.failSeq && Fake.seq == Fake.failSeq) || (Fake.failOp == op && inRun);
@@ -486,9 +487,15 @@ static long FakeRegDeleteKey(const char* subKey)
     std::string folded = FakeFold(subKey);
     if (!Fake.keys.count(folded))
         return kErrorFileNotFound;
-    if (!SubKeys(folded).empty())  // as on the NT family
+    // The NT family refuses a key with sub-keys; the older family takes
+    // them along.
+    if (!SubKeys(folded).empty() && Fake.platformId == kPlatformWin32Nt)
         return kErrorAccessDenied;
-    Fake.keys.erase(folded);
+    for (auto it = Fake.keys.begin(); it != Fake.keys.end();) {
+        bool below = it->first == folded ||
+                     it->first.compare(0, folded.size() + 1, folded + "\\") == 0;
+        it = below ? Fake.keys.erase(it) : std::next(it);
+    }
     return 0;
 }
 

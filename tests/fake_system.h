@@ -73,6 +73,7 @@ struct FakeState {
     long failSeq = 0;
     long seq = 0;
     int calls[kOpCount] = {};
+    std::vector<FakeOp> trace;  // every call, in order
     int injected = 0;
     FakeOp injectedOp = kOpCount;  // the operation that was made to fail
 };

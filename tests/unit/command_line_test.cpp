@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "tests/unit/fixture.h"
 
 class CommandLineTest : public FakeTest {
@@ -28,6 +30,12 @@ TEST_F(CommandLineTest, UnquotedPathEndsAtABlankOnly)
     EXPECT_STREQ(RunOptions.deletePath, "C:\\ソ");
     Parse("/D\"\x83");  // a lead byte at the end is copied alone
     EXPECT_STREQ(RunOptions.deletePath, "\x83");
+    Parse("/D\x83 ");  // ... and with the byte after it, even a blank
+    EXPECT_STREQ(RunOptions.deletePath, "\x83 ");
+    for (char blank : {'\n', '\v', '\f', '\r'}) {
+        Parse(std::string("/Da") + blank + "b");
+        EXPECT_STREQ(RunOptions.deletePath, "a") << (int)blank;
+    }
 }
 
 TEST_F(CommandLineTest, LaterDeleteReplacesEarlierAndEmptyPathStillSelectsTheMode)
@@ -48,6 +56,8 @@ TEST_F(CommandLineTest, OverlongDeletePathIsDroppedNotCut)
     Parse("/D" + path + " /S");
     EXPECT_STREQ(RunOptions.deletePath, "");
     EXPECT_EQ(RunOptions.flags, (uint32_t)(kFlagDelete | kFlagSilent));
+    Parse("/D" + std::string(kPathSize, 'c'));  // 512 bytes: one too many
+    EXPECT_STREQ(RunOptions.deletePath, "");
     std::string fits = "C:\\" + std::string(kPathSize - 4, 'b');
     Parse("/D\"" + fits + "\"");
     EXPECT_EQ(std::string(RunOptions.deletePath), fits);
@@ -86,9 +96,18 @@ TEST_F(CommandLineTest, DeleteModeDeletesOneFileWaitsAndLeavesThePackage)
     EXPECT_TRUE(FakeKeyExists(kPackageKey));
 
     Fake.deleted.clear();
+    // The wait and the closing of the handle come first.
+    auto at = [](FakeOp op) { return std::find(Fake.trace.begin(), Fake.trace.end(), op); };
+    EXPECT_LT(at(kOpWaitForSingleObject), at(kOpCloseHandle));
+    EXPECT_LT(at(kOpCloseHandle), at(kOpDeleteFile));
+
+    Fake.deleted.clear();
     EXPECT_EQ(EraserMain("/D /H0"), 0);  // nothing named, no wait
     EXPECT_TRUE(Fake.deleted.empty());
     EXPECT_EQ(Fake.waits.size(), 1u);
+    FakeAddFile("C:\\a");
+    EXPECT_EQ(EraserMain("/Da"), 0);  // a one-byte name, in the current folder
+    EXPECT_EQ(Fake.deleted, std::vector<std::string>{"C:\\a"});
 }
 
 TEST_F(CommandLineTest, MissingInstallationEndsWithMinusOneUntouched)
@@ -106,6 +125,9 @@ TEST_F(CommandLineTest, PlatformFamilyComesFromTheVersionQuery)
 {
     EXPECT_EQ(DetectPlatform(), 1);
     EXPECT_TRUE(PlatformInfo.isNtFamily);
+    Fake.failOp = kOpGetVersionEx;
+    EXPECT_EQ(DetectPlatform(), 0);
+    Fake.failOp = kOpCount;
     Fake.platformId = 1;
     PlatformInfo.isNtFamily = 0;
     DetectPlatform();

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "tests/unit/fixture.h"
 
 class EraseRunTest : public FakeTest {
@@ -32,6 +34,10 @@ TEST_F(EraseRunTest, CleanEraseRemovesEverythingThePackageOwns)
               "アプリケーションを削除しました。\nアンインストール処理を完全に終了するためには\n"
               "システムを再起動してください。");
     EXPECT_EQ(Fake.currentDir, "C:\\WINDOWS");
+    // The completion message comes last, after the restart request.
+    auto request = std::find(Fake.trace.begin(), Fake.trace.end(), kOpMoveFileEx);
+    EXPECT_LT(request, Fake.trace.end() - 1);
+    EXPECT_EQ(Fake.trace.back(), kOpMessageBox);
 }
 
 TEST_F(EraseRunTest, TableIsWalkedLastGroupFirstWithTheUninstallerLast)
@@ -74,10 +80,12 @@ TEST_F(EraseRunTest, OnlySlotsWithTheSaveHeaderAreRemoved)
     FakeAddFile(kData + "\\BRISK20.SAV", SaveFile());
     FakeAddFile(kData + "\\BRISK21.SAV", SaveFile());
     FakeAddFile(kData + "\\VELDPZ.LOG", "");
+    // Read as stored: CR, Ctrl-Z and NUL bytes are data.
+    FakeAddFile(kData + "\\BRISK10.SAV", "BRISK Save \r\x1A" + std::string(19, '\0'));
     LoadInstallPaths();
     RemoveSavedData(0);
-    for (const char* gone : {"BRISK00.SAV", "BRISK05.SAV", "BRISK07.SAV", "BRISK20.SAV",
-                             "VELDPZ.SAV", "VELDPZ.ENV", "VELDPZ.LOG"})
+    for (const char* gone : {"BRISK00.SAV", "BRISK05.SAV", "BRISK07.SAV", "BRISK10.SAV",
+                             "BRISK20.SAV", "VELDPZ.SAV", "VELDPZ.ENV", "VELDPZ.LOG"})
         EXPECT_FALSE(FakeExists(kData + "\\" + gone)) << gone;
     for (const char* kept : {"BRISK06.SAV", "BRISK08.SAV", "BRISK21.SAV"})
         EXPECT_TRUE(FakeExists(kData + "\\" + kept)) << kept;
@@ -94,6 +102,20 @@ TEST_F(EraseRunTest, LockedSaveFileIsReported)
     RemoveSavedData(0);
     ASSERT_EQ(Fake.boxes.size(), 1u);
     EXPECT_EQ(Fake.boxes[0].text, CannotDeleteText(kData + "\\BRISK03.SAV"));
+
+    // A slot that cannot be opened, or not read from its start, is no save
+    // file: it stays, and nothing is said.
+    for (FakeOp op : {kOpCreateFile, kOpSetFilePointer}) {
+        FakeReset();
+        InstallPackage();
+        LoadInstallPaths();
+        Fake.failOp = op;
+        Fake.failNth = 1;
+        RemoveSavedData(0);
+        EXPECT_TRUE(FakeExists(kData + "\\BRISK00.SAV")) << FakeOpNames[op];
+        EXPECT_FALSE(FakeExists(kData + "\\BRISK07.SAV")) << FakeOpNames[op];
+        EXPECT_TRUE(Fake.boxes.empty());
+    }
 }
 
 TEST_F(EraseRunTest, FolderThatStaysEndsFolderRemovalButNotTheRegistrySteps)
@@ -127,6 +149,36 @@ TEST_F(EraseRunTest, BystandersSurviveWithNoticesNamingTheirFolders)
     EXPECT_FALSE(FakeExists(kApp));
     EXPECT_FALSE(FakeKeyExists(kPackageKey));
     EXPECT_TRUE(FakeKeyExists(kMakerKey));
+}
+
+// The maker key goes only when it is known to hold nothing: on the older
+// family deleting a key takes its sub-keys along.
+TEST_F(EraseRunTest, MakerKeyGoesOnlyWhenItIsKnownToBeEmpty)
+{
+    const struct {
+        uint32_t platformId;
+        const char* subKey;
+        FakeOp failOp;
+        int failNth;
+        bool makerStays;
+    } cases[] = {
+        {2, nullptr, kOpCount, 0, false}, {1, nullptr, kOpCount, 0, false},
+        {1, "\\Other", kOpCount, 0, true}, {1, nullptr, kOpRegQueryInfoKey, 1, true},
+        {1, nullptr, kOpRegOpenKey, 2, true},  // the first opens the package key
+    };
+    for (auto& c : cases) {
+        FakeReset();
+        InstallPackage();
+        Fake.platformId = c.platformId;
+        if (c.subKey)
+            FakeAddKey(kMakerKey + c.subKey);
+        Fake.failOp = c.failOp;
+        Fake.failNth = c.failNth;
+        EXPECT_EQ(EraserMain(""), 0);
+        EXPECT_EQ(FakeKeyExists(kMakerKey), c.makerStays)
+            << c.platformId << (c.subKey ? c.subKey : "") << FakeOpNames[c.failOp < kOpCount ? c.failOp : 0];
+        EXPECT_FALSE(FakeKeyExists(kPackageKey));
+    }
 }
 
 TEST_F(EraseRunTest, MakerKeyWithASubKeyStaysAndMissingPackageKeyIsSilent)
@@ -176,10 +228,11 @@ TEST_F(EraseRunTest, ShortcutsGoAndTheGroupIsRemovedEvenWithoutThem)
 TEST_F(EraseRunTest, OverlongWindowsFolderPathsAreReportedNotCut)
 {
     InstallPackage();
-    Fake.windowsDir = "C:\\" + std::string(490, 'w');
+    Fake.windowsDir = "C:\\" + std::string(kPathSize - 5, 'w');  // 510 bytes: the longest
     FakeAddFolder(Fake.windowsDir);
     LoadInstallPaths();
-    RemoveInstalledFiles(0);
+    EraseRun();
+    EXPECT_EQ(Fake.currentDir, Fake.windowsDir);
     auto warnings = WarningsOnly();
     ASSERT_EQ(warnings.size(), 8u) << BoxTexts();
     EXPECT_EQ(warnings[0].text,
@@ -217,6 +270,17 @@ static const EraseCase kEraseCases[] = {
     {"start menu group is a link", [] { LinkAt(kGroup); },
      {NotEmptyText(kGroup, "スタートメニュー")}, {kGroup + "\\トア時計.LNK"}, {kApp}},
     {"install folder itself is followed", [] { LinkAt(kBase); }, {}, {kBase}, {kMakerDir}},
+    // The lead bytes are learned at the start: a desktop folder whose last
+    // character ends in the separator byte still gets a separator.
+    {"desktop folder ends in a two-byte character",
+     [] {
+         Fake.desktopDir = "C:\\USERS\\ソ";
+         FakeAddFile(Fake.desktopDir + "\\パズル.LNK");
+         Fake.codePage = 1252;
+         LearnLeadBytes();
+         Fake.codePage = 932;
+     },
+     {}, {}, {"C:\\USERS\\ソ\\パズル.LNK"}},
 };
 
 class EraseTable : public FakeTest, public ::testing::WithParamInterface<EraseCase> {};

@@ -90,6 +90,7 @@ static long SweepEraseRun(uint32_t platformId)
                      (op == kOpCount ? "none" : FakeOpNames[op]));
 
         EXPECT_EQ(Fake.openHandles, 0);
+        EXPECT_TRUE(FakeKeyExists(kMakerKey)) << "the maker key held a value";
         const std::string ini = FakeRead(kIni);
         EXPECT_TRUE(ini == kOldIni || ini == kNewIni || ini == kProfileIni)
             << "WININIT.INI now holds: " << ini;

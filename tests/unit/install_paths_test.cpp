@@ -1,3 +1,5 @@
+#include <string.h>
+
 #include "tests/unit/fixture.h"
 
 class InstallPathsTest : public FakeTest {};
@@ -14,6 +16,32 @@ TEST_F(InstallPathsTest, DerivesTheThreeFolders)
     ASSERT_EQ(LoadInstallPaths(), 1);
     EXPECT_EQ(std::string(InstallPaths.baseDir), "C:");
     EXPECT_EQ(std::string(InstallPaths.appDir), "C:\\KORVEN\\碧環デスクトップアクセサリー");
+
+    FakeSetString(kPackageKey, "InstallDir", "D");
+    ASSERT_EQ(LoadInstallPaths(), 1);
+    EXPECT_EQ(std::string(InstallPaths.appDir), "D\\KORVEN\\碧環デスクトップアクセサリー");
+}
+
+// The install folder is measured by its deepest path, the last save slot:
+// no file of the table may lie deeper.
+TEST_F(InstallPathsTest, NoTableFileIsDeeperThanTheLastSaveSlot)
+{
+    FakeSetString(kPackageKey, "InstallDir", "C:\\Games\\");
+    ASSERT_EQ(LoadInstallPaths(), 1);
+    size_t deepest = kData.size() + std::string("\\BRISK20.SAV").size();
+    for (const FileGroup& group : InstalledFileTable) {
+        for (const FileEntry* e = group.entries; e->name; e++) {
+            char folder[kPathSize];
+            ASSERT_TRUE(ComposeTableFolder(folder, e, ""));
+            if (e->location != kLocationWindows) {
+                EXPECT_LE(strlen(folder) + strlen(e->name), deepest) << e->name;
+            }
+        }
+    }
+    for (const char* name : DataFileNames)
+        EXPECT_LE(kData.size() + 1 + strlen(name), deepest) << name;
+    for (const char* sub : SubfolderNames)
+        EXPECT_LE(kApp.size() + 1 + strlen(sub) + strlen("\\*.*"), deepest) << sub;
 }
 
 TEST_F(InstallPathsTest, MissingKeyValueOrTextIsNoInstallation)
@@ -49,5 +77,7 @@ TEST_F(InstallPathsTest, OverlongValuesAreRefusedNotCut)
     EXPECT_EQ(LoadInstallPaths(), 1);
     FakeSetString(kPackageKey, "InstallDir", prefix + "a");
     EXPECT_EQ(LoadInstallPaths(), 0);
+    EXPECT_STREQ(InstallPaths.baseDir, "");  // nothing half-filled is left
     EXPECT_STREQ(InstallPaths.appDir, "");
+    EXPECT_STREQ(InstallPaths.dataDir, "");
 }

@@ -58,6 +58,11 @@ TEST_F(RemovalTest, FolderWithOnlyDotEntriesIsEmpty)
     EXPECT_FALSE(IsFolderEmpty("C:\\A\\file"));
     FakeAddFolder("C:\\B\\...");
     EXPECT_TRUE(IsFolderEmpty("C:\\B"));  // all-dot names are passed over
+    FakeAddFolder("D:");
+    EXPECT_TRUE(IsFolderEmpty("D:"));  // a drive root lists no dot entries
+    std::string deep = "C:\\" + std::string(kPathSize - 6, 'd');
+    FakeAddFolder(deep);
+    EXPECT_FALSE(IsFolderEmpty(deep.c_str()));  // too long to list: never taken for empty
 }
 
 TEST_F(RemovalTest, RemoveFolderIfEmptyResults)
@@ -86,9 +91,28 @@ TEST_F(RemovalTest, ChainRemovesEmptiedFoldersBelowTheStopOnly)
     // Equal to the stop in another letter case: nothing.
     EXPECT_EQ(RemoveFolderChain(0, "C:\\Stop", "c:\\STOP", "フォルダ"), 1);
     EXPECT_EQ(Fake.deleted.size(), 3u);
-    // Too short a stop: nothing.
+    // Too short a stop: nothing; a drive is long enough.
     EXPECT_EQ(RemoveFolderChain(0, "C", "C:\\Stop", "フォルダ"), 1);
     EXPECT_TRUE(FakeIsFolder("C:\\Stop"));
+    FakeAddFolder("C:\\R\\S");
+    EXPECT_EQ(RemoveFolderChain(0, "C:", "C:\\R\\S", "フォルダ"), 1);
+    EXPECT_FALSE(FakeExists("C:\\R"));
+    // Nothing that is not longer than the stop is touched, even beside it.
+    FakeAddFolder("C:\\Stoa\\A");
+    EXPECT_EQ(RemoveFolderChain(0, "C:\\Stop", "C:\\Stoa\\A", "フォルダ"), 1);
+    EXPECT_FALSE(FakeExists("C:\\Stoa\\A"));
+    EXPECT_TRUE(FakeIsFolder("C:\\Stoa"));
+    EXPECT_TRUE(Fake.boxes.empty());
+}
+
+TEST_F(RemovalTest, ChainStopsAtALinkAndLooksNoFurther)
+{
+    FakeAddFolder("C:\\Stop\\L\\In");
+    Fake.nodes[FakeFold("C:\\Stop\\L")].isLink = true;
+    EXPECT_EQ(RemoveFolderChain(0, "C:\\Stop", "C:\\Stop\\L\\In", "フォルダ"), 0);
+    EXPECT_EQ(BoxTexts(), NotEmptyText("C:\\Stop\\L") + "\n----\n");
+    EXPECT_TRUE(FakeExists("C:\\Stop\\L\\In"));
+    EXPECT_EQ(Fake.calls[kOpGetFileAttributes], 1);  // nothing beneath the link was looked at
 }
 
 TEST_F(RemovalTest, ChainPassesOverAbsentAndPlainAndStopsAtWhatStays)

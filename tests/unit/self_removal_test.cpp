@@ -33,6 +33,11 @@ TEST_F(SelfRemovalTest, NtFamilyUsesTheDelayedDelete)
     EXPECT_FALSE(FakeExists(kIni));
     Fake.failOp = kOpMoveFileEx;
     EXPECT_EQ(ScheduleSelfRemoval(), 0);
+    Fake.failOp = kOpCount;
+    Fake.modulePath = "C:\\" + std::string(kPathSize - 5, 'm');  // 510 bytes: the longest
+    FakeAddFile(Fake.modulePath);
+    EXPECT_EQ(ScheduleSelfRemoval(), 1);
+    EXPECT_EQ(Fake.delayedDeletes.back(), Fake.modulePath);
 }
 
 TEST_F(SelfRemovalTest, AbsentProfileIsCreatedWithTheShortName)
@@ -41,6 +46,12 @@ TEST_F(SelfRemovalTest, AbsentProfileIsCreatedWithTheShortName)
     EXPECT_EQ(ScheduleSelfRemoval(), 1);
     EXPECT_EQ(FakeRead(kIni), "[Rename]\r\nNUL=C:\\WINDOWS\\TEMP\\VELDUN~1.EXE\r\n");
     EXPECT_TRUE(Fake.delayedDeletes.empty());
+
+    // Without a short name, the long one.
+    Fake.nodes.erase(FakeFold(kIni));
+    Fake.failOp = kOpGetShortPathName;
+    EXPECT_EQ(ScheduleSelfRemoval(), 1);
+    EXPECT_EQ(FakeRead(kIni), "[Rename]\r\nNUL=" + kSelf + "\r\n");
 }
 
 TEST_F(SelfRemovalTest, RequestGoesRightAfterTheFirstRenameHeader)
@@ -50,6 +61,8 @@ TEST_F(SelfRemovalTest, RequestGoesRightAfterTheFirstRenameHeader)
     EXPECT_EQ(FakeRead(kIni), "[boot]\r\nshell=x\r\n[RENAME]xyz\r\nNUL=" + kSelf +
                                   "\r\nA=B\r\n[rename]\r\nC=D\r\n");
     EXPECT_TRUE(TempFiles().empty());
+    // The copy took the first free name, the old file the next.
+    EXPECT_EQ(Fake.deleted, std::vector<std::string>{"C:\\WINDOWS\\_QX00001.$$$"});
 }
 
 TEST_F(SelfRemovalTest, MissingSectionIsAppendedAndAnOpenLastLineEnded)
@@ -64,6 +77,13 @@ TEST_F(SelfRemovalTest, TextModeRulesAndTheCtrlZCut)
     FakeAddFile(kIni, "a\rb\r\n[Rename]\n\x1A[Rename]\r\n");
     EXPECT_EQ(ScheduleSelfRemoval(), 1);
     EXPECT_EQ(FakeRead(kIni), "ab\r\n[Rename]\r\nNUL=" + kSelf + "\r\n");
+    // A NUL byte is text like any other.
+    const std::string withNul = std::string("[boot]\r\na") + '\0' + "b\r\n[Rename]\r\n";
+    FakeReset();
+    LearnLeadBytes();
+    FakeAddFile(kIni, withNul);
+    EXPECT_EQ(ScheduleSelfRemoval(), 1);
+    EXPECT_EQ(FakeRead(kIni), withNul + "NUL=" + kSelf + "\r\n");
 }
 
 // Lines longer than one read, and a header on the last line without a line
@@ -159,4 +179,13 @@ TEST_F(SelfRemovalTest, NoSelfOrWindowsFolderMeansNoRequest)
     Fake.failOp = kOpWriteProfileString;
     EXPECT_EQ(ScheduleSelfRemoval(), 0);
     EXPECT_FALSE(FakeExists(kIni));
+    // A Windows folder of one byte, or one too long for WININIT.INI: none;
+    // a drive of two bytes will do.
+    Fake.failOp = kOpCount;
+    for (std::string win : {std::string("\\"), "C:\\" + std::string(kPathSize - 15, 'w'), std::string("C:")}) {
+        Fake.windowsDir = win;
+        FakeAddFolder(win);
+        EXPECT_EQ(ScheduleSelfRemoval(), win == "C:") << win.size();
+    }
+    EXPECT_EQ(FakeRead("C:\\WININIT.INI"), "[Rename]\r\nNUL=" + kSelf + "\r\n");
 }

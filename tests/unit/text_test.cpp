@@ -30,9 +30,11 @@ TEST_F(TextTest, TrailingSeparatorAddsAndStripsOne)
     EXPECT_EQ(Fix("C:", kAddSeparator), "C:\\");
     EXPECT_EQ(Fix("C:\\", kAddSeparator), "C:\\");
     EXPECT_EQ(Fix("C:\\a\\\\", kStripSeparator), "C:\\a\\");  // one at a time
+    EXPECT_EQ(Fix("a\\", kStripSeparator), "a");  // the shortest path that ends in one
     for (const char* tiny : {"", "\\", "a"}) {
         EXPECT_EQ(Fix(tiny, kAddSeparator), tiny);
         EXPECT_EQ(Fix(tiny, kStripSeparator), tiny);
+        EXPECT_FALSE(EndsInSeparator(tiny));
     }
 }
 
@@ -56,6 +58,18 @@ TEST_F(TextTest, CutWalksUpToTheEmptyText)
         EXPECT_EQ(path, expected);
     }
     EXPECT_EQ(Cut(""), "");
+    // A lead byte that ends the text stands alone: nothing past the NUL.
+    char tail[] = "A\\B\x83\0\\C";
+    CutLastComponent(tail);
+    EXPECT_STREQ(tail, "A");
+}
+
+TEST_F(TextTest, LeadBytesAreTheCodePagesRanges)
+{
+    for (int c : {0x81, 0x9F, 0xE0, 0xFC})
+        EXPECT_TRUE(IsLeadByte((unsigned char)c)) << c;
+    for (int c : {0x00, 0x80, 0xA0, 0xDF, 0xFD, 0xFF})
+        EXPECT_FALSE(IsLeadByte((unsigned char)c)) << c;
 }
 
 TEST_F(TextTest, SingleByteCodePageHasNoLeadBytes)
@@ -77,8 +91,11 @@ TEST_F(TextTest, CompositionNeverCutsAPath)
     EXPECT_TRUE(ComposePath(out, exact.c_str()));
     EXPECT_FALSE(ComposePath(out, exact.c_str(), "c"));
 
-    // Adding a separator to a full buffer leaves it alone.
+    // Adding a separator to a full buffer leaves it alone; one byte short
+    // of full, it fits.
     strcpy(out, exact.c_str());
+    EXPECT_EQ(strlen(FixTrailingSeparator(out, kAddSeparator)), (size_t)kPathSize - 1);
+    out[kPathSize - 2] = 0;
     EXPECT_EQ(strlen(FixTrailingSeparator(out, kAddSeparator)), (size_t)kPathSize - 1);
 }
 
@@ -87,8 +104,10 @@ TEST_F(TextTest, FormatsTheProgramsConversions)
     char out[64];
     ASSERT_TRUE(FormatText(out, sizeof out, "%sBRISK%02d.SAV", "D\\", 7));
     EXPECT_STREQ(out, "D\\BRISK07.SAV");
-    ASSERT_TRUE(FormatText(out, sizeof out, "%s_QX%05d.$$$|%d|%d%%", "W\\", 42, -3, 123456));
-    EXPECT_STREQ(out, "W\\_QX00042.$$$|-3|123456%");
+    ASSERT_TRUE(FormatText(out, sizeof out, "%s_QX%05d.$$$|%d|%d|%d%%", "W\\", 42, -3, -1, 123456));
+    EXPECT_STREQ(out, "W\\_QX00042.$$$|-3|-1|123456%");
+    ASSERT_TRUE(FormatText(out, sizeof out, "%010d|%9d", 7, 8));
+    EXPECT_STREQ(out, "0000000007|000000008");
     // A conversion cut off by the end of the format stands as written and
     // nothing past the terminating NUL is read.
     for (const char* tail : {"%0", "%05", "%12"}) {
