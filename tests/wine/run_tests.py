@@ -243,8 +243,9 @@ def link_in_the_package_tree_is_not_followed(which):
     shutil.rmtree(target.parent)
 
 
-# Libraries the system loads on demand, none of them a known library on
-# Windows, and SHELL32, which the program loads itself.
+# Names of libraries the system loads, on demand or as imports of its own
+# libraries, SHELL32 among them. The program's own imports are left out:
+# Windows always takes those from the system folder.
 PLANTED = ["shell32", "shlwapi", "shcore", "version", "uxtheme", "comctl32", "dwmapi",
            "cryptbase", "propsys", "profapi", "userenv", "winmm", "msimg32", "imm32", "oleaut32",
            "ole32", "combase", "setupapi", "cfgmgr32", "wtsapi32", "sspicli", "secur32",
