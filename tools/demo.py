@@ -15,8 +15,8 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "wine"))
-from winelib import (ROOT, PACKAGE, MAKER_KEY, PACKAGE_KEY, SESSION_MANAGER, WINE_BIN, Prefix,
-                     parse_log, tree, write)
+from winelib import (ROOT, PACKAGE, MAKER_KEY, PACKAGE_KEY, SESSION_MANAGER, WINE_BIN, COMPLETION,
+                     Prefix, parse_log, tree, write)
 
 OUT = ROOT / "build" / "demo"
 INSTALL_DIR = "C:\\Program Files\\Games\\"
@@ -44,6 +44,33 @@ def show_keys(w):
             print(f"    {key}" + (f"   InstallDir = {value}" if value else ""))
         else:
             print(f"    {key}  (gone)")
+
+
+def dark_pixels(png):
+    """How many pixels of the picture are darker than a quarter grey: a box
+    with its text has over a thousand, one drawn without a font a dozen."""
+    out = subprocess.run(["convert", str(png), "-colorspace", "Gray", "-threshold", "25%",
+                          "-negate", "-format", "%[fx:round(mean*w*h)]", "info:"],
+                         capture_output=True, text=True)
+    return int(out.stdout) if out.returncode == 0 and out.stdout.strip().isdigit() else 0
+
+
+def problems(result, pictures):
+    """What keeps the demo from having shown an erase: each a sentence."""
+    found = []
+    if result.exit != 0:
+        found.append(f"the eraser ended with exit code {result.exit}, not 0")
+    if not result.boxes:
+        found.append("the eraser showed no box (could the 32-bit Wine not reach the display?)")
+    elif result.boxes[-1][1] != COMPLETION:
+        found.append("the last box was not the completion message")
+    for png in pictures:
+        if not png.exists():
+            found.append(f"{png.relative_to(ROOT)} was not taken")
+        elif dark_pixels(png) < 500:
+            found.append(f"{png.relative_to(ROOT)} shows a box without its text "
+                         f"({dark_pixels(png)} dark pixels; has the 32-bit Wine no font?)")
+    return found
 
 
 def start_display():
@@ -117,7 +144,7 @@ def main():
                 break
             time.sleep(0.1)
         run.wait(timeout=30)
-    result = parse_log(log.read_bytes().decode("utf-8"))
+    result = parse_log(log.read_bytes().decode("utf-8") if log.exists() else "")
     print(f"\nexit code: {result.exit}")
 
     heading("3. What is left")
@@ -150,7 +177,11 @@ def main():
     if not manual:
         print(f"pictures: {', '.join(str(p.relative_to(ROOT)) for p in sorted(OUT.glob('box-*.png')))}")
     print(f"demo took {time.time() - started:.0f} s")
-    return 0 if result.exit == 0 else 1
+    pictures = [] if manual else [OUT / f"box-{n}.png" for n in range(1, len(result.boxes) + 1)]
+    found = problems(result, pictures)
+    for problem in found:
+        print(f"demo FAILED: {problem}", file=sys.stderr)
+    return 1 if found else 0
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@ Output of Wine commands goes to files, never pipes: services Wine starts
 on demand inherit the handles and outlive the command.
 """
 import os
+import shlex
 import shutil
 import subprocess
 import time
@@ -14,7 +15,10 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[2]
 SYSTEM_WINE = Path("/usr/lib/wine")
 SYSTEM_WINE_LIB = Path("/usr/lib/x86_64-linux-gnu/wine")
-WINE32_DLLS = Path("/usr/lib/i386-linux-gnu/wine")
+# Debian's 32-bit Wine, unpacked with its libraries by tools/wine32.sh;
+# nothing 32-bit is installed on the machine.
+WINE32_ROOT = ROOT / "build" / "wine32" / "root"
+WINE32_DLLS = WINE32_ROOT / "usr" / "lib" / "i386-linux-gnu" / "wine"
 # A private copy of Wine's layout, so that the loader Wine starts for a
 # 32-bit program is ours (see wine_layout).
 LAYOUT = ROOT / "build" / "wine-layout"
@@ -29,10 +33,12 @@ PROGRAMS = {"win64": ROOT / "build" / "win64" / "eraser.exe",
 # MAP_FIXED_NOREPLACE, places and frees each try elsewhere: a minute a
 # start. With the guest ending 16 MiB above 2 GiB and an 8 MiB stack, the
 # stack sits above the shared user data page at 0x7ffe0000 and there is
-# almost nothing left to reserve: a start takes 2 to 3 seconds.
-LOADER32 = """#!/bin/sh
+# almost nothing left to reserve: a start takes 2 to 3 seconds. With -L
+# the emulated program finds its ld-linux.so.2 and libraries in the root.
+LOADER32 = f"""#!/bin/sh
 export WINELOADERNOEXEC=1
-exec /usr/bin/qemu-i386-static -R 0x81000000 -s 0x800000 /usr/lib/wine/wine "$@"
+exec /usr/bin/qemu-i386-static -L {shlex.quote(str(WINE32_ROOT))} -R 0x81000000 -s 0x800000 \\
+    {shlex.quote(str(WINE32_ROOT / "usr" / "lib" / "wine" / "wine"))} "$@"
 """
 
 

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# tools/wine32.sh DIR: Debian's 32-bit Wine, of the version of the
+# machine's wine64, unpacked with every library it needs into DIR/root.
+#
+# Nothing is installed on the machine: i386 gets an apt state of its own in
+# DIR/apt (lists, status, downloaded packages), so the machine's package
+# database is untouched and needs no i386 architecture, and the versions of
+# the machine's own amd64 libraries do not matter. The 32-bit loader then
+# runs as `qemu-i386-static -L DIR/root DIR/root/usr/lib/wine/wine`.
+#
+# Does nothing when DIR/root is complete for this version; the downloaded
+# packages stay in DIR/apt/cache for the next unpacking.
+set -euo pipefail
+
+dir=$(realpath -m "$1")
+root=$dir/root
+state=$dir/apt
+version=$(dpkg-query -W -f='${Version}' wine64)
+stamp=$root/.complete
+[ -f "$stamp" ] && [ "$(cat "$stamp")" = "wine32 $version" ] && exit 0
+
+echo "setup: unpacking the 32-bit Wine $version into ${root#"$PWD"/}"
+mkdir -p "$state/lists/partial" "$state/cache/partial"
+[ -f "$state/status" ] || : >"$state/status"
+apt_i386=(-o "Dir::State::Lists=$state/lists" -o "Dir::State::status=$state/status"
+          -o "Dir::Cache=$state/cache" -o "Dir::Cache::archives=$state/cache"
+          -o APT::Architecture=i386 -o APT::Architectures::=i386 -o Debug::NoLocking=1
+          -o APT::Install-Recommends=false)
+log=$state/apt.log
+
+# An index that cannot be read (a mirror in the middle of a sync) leaves
+# the others fetched; only a package that cannot then be had stops us.
+if ! apt-get "${apt_i386[@]}" update -qq >"$log" 2>&1; then
+    echo "setup: the i386 update could not read every index, going on with the lists it has" \
+         "($(grep -m1 '^E:' "$log" | cut -c1-160))"
+fi
+if ! apt-get "${apt_i386[@]}" -y -qq --download-only install "wine32=$version" >"$log" 2>&1; then
+    echo "setup: cannot fetch the 32-bit Wine (wine32:i386 $version):" >&2
+    grep -E '^(E:| .*(Depends|Breaks|Conflicts):)' "$log" | sed 's/^/    /' >&2 \
+        || tail -n 5 "$log" | sed 's/^/    /' >&2
+    exit 1
+fi
+
+# Exactly the packages of this version, named as apt stores them (an
+# epoch's colon is %3a): the cache may also hold those of an older one.
+debs=()
+while read -r pkg ver arch; do
+    file=$state/cache/${pkg}_${ver//:/%3a}_${arch}.deb
+    [ -f "$file" ] || { echo "setup: $file was not downloaded" >&2; exit 1; }
+    debs+=("$file")
+done < <(apt-get "${apt_i386[@]}" -s install "wine32=$version" 2>/dev/null |
+         sed -n 's/^Inst \([^ ]*\) (\([^ ]*\) [^[]*\[\([a-z0-9]*\)\]).*/\1 \2 \3/p')
+
+rm -rf "$root"
+mkdir -p "$root"
+for deb in "${debs[@]}"; do
+    dpkg-deb -x "$deb" "$root"
+done
+
+# What the maintainer scripts would have done and dpkg -x does not.
+# libwine's makes Wine's builtin zlib1.dll from mingw's, marked as builtin
+# in the 16 bytes after the DOS header; without it USER32 cannot load.
+wine_dlls=$root/usr/lib/i386-linux-gnu/wine/i386-windows
+python3 - "$root/usr/i686-w64-mingw32/lib/zlib1.dll" "$wine_dlls/zlib1.dll" <<'EOF'
+import sys
+data = bytearray(open(sys.argv[1], "rb").read())
+data[64:96] = b"Wine builtin DLL" + bytes(16)
+open(sys.argv[2], "wb").write(data)
+EOF
+# A library cache of the root's own, or the loader finds no FreeType (and
+# boxes are drawn without their text).
+printf '%s\n' /lib/i386-linux-gnu /usr/lib/i386-linux-gnu >"$root/etc/ld.so.conf"
+ldconfig -r "$root"
+
+echo "wine32 $version" >"$stamp"
+echo "setup: the 32-bit Wine is in ${root#"$PWD"/} ($(du -sh "$root" | cut -f1), ${#debs[@]} packages)"
