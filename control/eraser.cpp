@@ -85,6 +85,8 @@ void ParseCommandLine(const char* text)
             ReadWaitHandle(text);
         else if (letter == 'S' || letter == 's')
             RunOptions.flags |= kFlagSilent;
+        else if (letter == 'E' || letter == 'e')
+            RunOptions.flags |= kFlagElevatedCopy;
     }
 }
 
@@ -93,9 +95,13 @@ void EraseRun(void)
     char win[kPathSize];
     if (Sys->GetWindowsDirectoryA(win, kPathSize - 1))
         Sys->SetCurrentDirectoryA(win);
+    else
+        win[0] = 0;
+    LoadVirtualStore(win);
     RemoveShortcuts(0);
     RemoveInstalledFiles(0);
     RemoveSavedData(0);
+    RemoveVirtualStoreFiles(0);
     RemoveFoldersAndKeys(0);
 }
 
@@ -126,6 +132,9 @@ int EraserMain(const char* args)
 
     if (!LoadInstallPaths())
         return kExitNoInstallation;
+    int exitCode;
+    if (RunElevatedCopy(&exitCode))
+        return exitCode;
     EraseRun();
     ScheduleSelfRemoval();
     Sys->MessageBoxA(0, CompletionText, NoticeCaption, kMessageBoxIconInformation);

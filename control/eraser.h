@@ -6,9 +6,13 @@
 
 #include "paths/text.h"
 
-enum { kFlagSilent = 0x1, kFlagWait = 0x2, kFlagDelete = 0x4 };
+// kFlagElevatedCopy (/E) marks the elevated copy the program starts of
+// itself: it never asks for elevation again.
+enum { kFlagSilent = 0x1, kFlagWait = 0x2, kFlagDelete = 0x4, kFlagElevatedCopy = 0x8 };
 enum { kWaitMilliseconds = 5000 };
-enum { kExitNoInstallation = -1 };
+// A declined elevation prompt ends the run untouched, with the system's
+// code for a cancelled operation.
+enum { kExitNoInstallation = -1, kExitDeclined = 1223 };
 
 struct RunOptionsRecord {
     uint32_t flags;
@@ -28,5 +32,8 @@ int EraserMain(const char* args);
 int DetectPlatform(void);
 void ParseCommandLine(const char* text);
 void EraseRun(void);
+// 1 when an elevated copy of the program did the run (or the user declined
+// to let it); exitCode then holds the code to end with. 0: go on here.
+int RunElevatedCopy(int* exitCode);
 
 #endif

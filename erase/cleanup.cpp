@@ -14,24 +14,31 @@ static int MakerKeyIsEmpty(void)
 }
 
 // A link on the way down from the install folder stays, with its notice.
-static int RemovePackageFolder(SysHandle owner, const char* path)
+static int RemovePackageFolder(SysHandle owner, const InstallPathsRecord* paths, const char* path)
 {
-    if (ReportLinkOnWay(owner, InstallPaths.baseDir, path, FolderWordFolder))
+    if (ReportLinkOnWay(owner, paths->baseDir, path, FolderWordFolder))
         return 0;
     return RemoveFolderIfEmpty(owner, path, FolderWordFolder);
 }
 
-void RemoveFoldersAndKeys(SysHandle owner)
+void RemovePackageFoldersIn(SysHandle owner, const InstallPathsRecord* paths)
 {
     // The first folder that stays ends the folder removal: its parents
     // cannot have become empty.
     char acc[kPathSize];
-    int stayed = !ComposePath(acc, InstallPaths.appDir, "\\", SubfolderNames[kLocationAcc]) ||
-                 RemovePackageFolder(owner, acc) != 1;
+    int stayed = !ComposePath(acc, paths->appDir, "\\", SubfolderNames[kLocationAcc]) ||
+                 RemovePackageFolder(owner, paths, acc) != 1;
     if (!stayed)
-        stayed = RemovePackageFolder(owner, InstallPaths.dataDir) != 1;
+        stayed = RemovePackageFolder(owner, paths, paths->dataDir) != 1;
     if (!stayed)
-        RemoveFolderChain(owner, InstallPaths.baseDir, InstallPaths.appDir, FolderWordFolder);
+        RemoveFolderChain(owner, paths->baseDir, paths->appDir, FolderWordFolder);
+}
+
+void RemoveFoldersAndKeys(SysHandle owner)
+{
+    RemovePackageFoldersIn(owner, &InstallPaths);
+    if (VirtualStore.present)
+        RemovePackageFoldersIn(owner, &VirtualStore.paths);
 
     Sys->RegDeleteKeyA(PackageKey);
     if (MakerKeyIsEmpty())

@@ -47,15 +47,37 @@ struct InstallPathsRecord {
 };
 extern InstallPathsRecord InstallPaths;
 
+// The same folders in the user's VirtualStore (virtual_store.cpp).
+struct VirtualStoreRecord {
+    int present;
+    InstallPathsRecord paths;
+    char windowsDir[kPathSize];  // ends in a separator
+};
+extern VirtualStoreRecord VirtualStore;
+
 // 1 when InstallPaths has been filled from the registry.
 int LoadInstallPaths(void);
+// 1 when the deepest path the erase run composes below these folders fits.
+int PackagePathsFit(const InstallPathsRecord* paths);
+// Fills VirtualStore; win is the Windows folder, or empty when unknown.
+// 1 when there is a mirror of the package to erase.
+int LoadVirtualStore(const char* win);
 // Composes the folder of a table file, ending in a separator; win (the
 // Windows folder) ends in one or is empty. 0 when it would not fit.
-int ComposeTableFolder(char* out, const FileEntry* entry, const char* win);
+int ComposeTableFolder(char* out, const FileEntry* entry, const InstallPathsRecord* paths,
+                       const char* win);
 
+// The phases of the erase run. The last three work in the install folder
+// and, after it, in its mirror in the VirtualStore, each through an inner
+// step that is given the folders to work in.
 void RemoveShortcuts(SysHandle owner);
 void RemoveInstalledFiles(SysHandle owner);
 void RemoveSavedData(SysHandle owner);
+void RemoveVirtualStoreFiles(SysHandle owner);
 void RemoveFoldersAndKeys(SysHandle owner);
+
+void RemoveInstalledFilesIn(SysHandle owner, const InstallPathsRecord* paths, const char* win);
+void RemoveSavedDataIn(SysHandle owner, const InstallPathsRecord* paths);
+void RemovePackageFoldersIn(SysHandle owner, const InstallPathsRecord* paths);
 
 #endif

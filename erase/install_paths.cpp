@@ -17,14 +17,14 @@ static int ReadInstallDir(SysHandle key)
 }
 
 // Every path the erase run composes below appDir must fit, or the run
-// would have to skip items of the package; such an install folder is
-// treated as no installation at all. The deepest of them is the last save
-// slot: the table files and the listings of DATA and ACC are shorter (the
-// unit tests hold the tables to that).
-static int PackagePathsFit(void)
+// would have to skip items of the package: such an install folder counts
+// as no installation at all, and such a mirror as no mirror. The deepest
+// of them is the last save slot: the table files and the listings of DATA
+// and ACC are shorter (the unit tests hold the tables to that).
+int PackagePathsFit(const InstallPathsRecord* paths)
 {
     char prefix[kPathSize], probe[kPathSize];
-    return ComposePath(prefix, InstallPaths.dataDir, "\\") &&
+    return ComposePath(prefix, paths->dataDir, "\\") &&
            FormatText(probe, kPathSize, SaveSlotFormat, prefix, kSaveSlotLast);
 }
 
@@ -40,7 +40,7 @@ int LoadInstallPaths(void)
     FixTrailingSeparator(InstallPaths.baseDir, kStripSeparator);
     if (!ComposePath(InstallPaths.appDir, InstallPaths.baseDir, "\\", PackageSubpath) ||
         !ComposePath(InstallPaths.dataDir, InstallPaths.appDir, "\\", SubfolderNames[kLocationData]) ||
-        !PackagePathsFit()) {
+        !PackagePathsFit(&InstallPaths)) {
         InstallPaths.baseDir[0] = InstallPaths.appDir[0] = InstallPaths.dataDir[0] = 0;
         return 0;
     }

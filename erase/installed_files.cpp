@@ -2,14 +2,31 @@
 #include "erase/erase.h"
 #include "paths/removal.h"
 
-int ComposeTableFolder(char* out, const FileEntry* entry, const char* win)
+int ComposeTableFolder(char* out, const FileEntry* entry, const InstallPathsRecord* paths,
+                       const char* win)
 {
     if (entry->location == kLocationWindows)
         return ComposePath(out, win);
     if (entry->location == kLocationData || entry->location == kLocationAcc)
-        return ComposePath(out, InstallPaths.appDir, "\\", SubfolderNames[(int)entry->location],
-                           "\\");
-    return ComposePath(out, InstallPaths.appDir, "\\");
+        return ComposePath(out, paths->appDir, "\\", SubfolderNames[(int)entry->location], "\\");
+    return ComposePath(out, paths->appDir, "\\");
+}
+
+void RemoveInstalledFilesIn(SysHandle owner, const InstallPathsRecord* paths, const char* win)
+{
+    // Last group first, so the uninstaller itself (group 0) goes last.
+    for (int g = kFileGroupCount - 1; g >= 0; g--) {
+        for (const FileEntry* e = InstalledFileTable[g].entries; e->name; e++) {
+            char folder[kPathSize], link[kPathSize];
+            if (!ComposeTableFolder(folder, e, paths, win))  // fits: checked with the paths
+                continue;
+            // Beneath a link lie another folder's files; the folder phase
+            // names the link.
+            if (e->location != kLocationWindows && FindLinkOnWay(paths->baseDir, folder, link))
+                continue;
+            DeleteIfPresentIn(owner, folder, e->name, "");
+        }
+    }
 }
 
 void RemoveInstalledFiles(SysHandle owner)
@@ -19,19 +36,5 @@ void RemoveInstalledFiles(SysHandle owner)
         FixTrailingSeparator(win, kAddSeparator);
     else
         win[0] = 0;  // the screen savers are then looked up in the current folder
-
-    // Last group first, so the uninstaller itself (group 0) goes last.
-    for (int g = kFileGroupCount - 1; g >= 0; g--) {
-        for (const FileEntry* e = InstalledFileTable[g].entries; e->name; e++) {
-            char folder[kPathSize], link[kPathSize];
-            if (!ComposeTableFolder(folder, e, win))  // fits: checked with the install paths
-                continue;
-            // Beneath a link lie another folder's files; the folder phase
-            // names the link.
-            if (e->location != kLocationWindows &&
-                FindLinkOnWay(InstallPaths.baseDir, folder, link))
-                continue;
-            DeleteIfPresentIn(owner, folder, e->name, "");
-        }
-    }
+    RemoveInstalledFilesIn(owner, &InstallPaths, win);
 }

@@ -38,15 +38,20 @@ static void RemoveSaveSlot(SysHandle owner, const char* prefix, int slot)
     Sys->FindClose(search);
 }
 
-void RemoveSavedData(SysHandle owner)
+void RemoveSavedDataIn(SysHandle owner, const InstallPathsRecord* paths)
 {
     char prefix[kPathSize], link[kPathSize];
-    if (!ComposePath(prefix, InstallPaths.dataDir, "\\"))
+    if (!ComposePath(prefix, paths->dataDir, "\\"))
         return;
-    if (FindLinkOnWay(InstallPaths.baseDir, prefix, link))
+    if (FindLinkOnWay(paths->baseDir, prefix, link))
         return;  // the folder phase names the link
     for (int slot = 0; slot <= kSaveSlotLast; slot++)
         RemoveSaveSlot(owner, prefix, slot);
     for (int i = 0; i < kDataFileCount; i++)
         DeleteIfPresentIn(owner, prefix, DataFileNames[i], "");
+}
+
+void RemoveSavedData(SysHandle owner)
+{
+    RemoveSavedDataIn(owner, &InstallPaths);
 }

@@ -117,6 +117,18 @@ int RemoveFolderIfEmpty(SysHandle owner, const char* path, const char* folderWor
     return 0;
 }
 
+// A folder with the reparse-point attribute is a link when its tag is a
+// name surrogate (junctions, symbolic links, mount points), or when the
+// system gives no tag at all (Wine). Cloud placeholders and deduplicated
+// folders carry other tags and are folders like any other. Should the
+// search fail, the folder is taken for a link: it is then left alone.
+static int IsLink(const char* path)
+{
+    SysFindData found;
+    return !FindExact(path, &found) || !found.reparseTag ||
+           (found.reparseTag & kReparseTagNameSurrogate);
+}
+
 int FindLinkOnWay(const char* stopDir, const char* path, char* link)
 {
     char way[kPathSize];
@@ -130,7 +142,7 @@ int FindLinkOnWay(const char* stopDir, const char* path, char* link)
             way[i] = 0;
             uint32_t attributes = Sys->GetFileAttributesA(way);
             if (attributes != kInvalidFileAttributes &&
-                (attributes & kFileAttributeReparsePoint))
+                (attributes & kFileAttributeReparsePoint) && IsLink(way))
                 return ComposePath(link, way);
             way[i] = c;
         }

@@ -30,7 +30,8 @@ int IsFolderEmpty(const char* path);
 // 1 when nothing is left at the path, 0 when something stays.
 int RemoveFolderIfEmpty(SysHandle owner, const char* path, const char* folderWord);
 // 1 when a folder after stopDir on the way down to path, path itself
-// included, is a link (a junction or a symbolic link); link receives the
+// included, is a link (a junction, a symbolic link or a mount point: a
+// reparse point whose tag is a name surrogate); link receives the
 // outermost one. stopDir begins path and is itself not looked at. Nothing
 // beneath a link is the package's: the installer never makes one.
 int FindLinkOnWay(const char* stopDir, const char* path, char* link);

@@ -13,16 +13,23 @@
 
 typedef void* SysHandle;  // search, file or waitable handle; 0 is none
 
-// A reparse point: on a folder, a junction or a symbolic link to another.
+// A reparse point on a folder: a junction or a symbolic link to another
+// when its tag is a name surrogate, else (a cloud file's placeholder, a
+// deduplicated or projected folder) a folder like any other.
 enum { kFileAttributeDirectory = 0x10, kFileAttributeReparsePoint = 0x400 };
+enum : uint32_t { kReparseTagNameSurrogate = 0x20000000u };
 enum : uint32_t { kInvalidFileAttributes = 0xFFFFFFFFu };
 enum { kPlatformWin32Nt = 2 };
-enum { kCsidlPrograms = 0x02, kCsidlDesktopDirectory = 0x10 };
+enum { kCsidlPrograms = 0x02, kCsidlDesktopDirectory = 0x10, kCsidlLocalAppData = 0x1C };
+enum { kTokenElevationTypeDefault = 1, kTokenElevationTypeFull = 2, kTokenElevationTypeLimited = 3 };
+enum { kErrorCancelled = 1223 };
+enum : uint32_t { kWaitInfinite = 0xFFFFFFFFu };
 enum { kMoveFileDelayUntilReboot = 4 };
 enum { kMessageBoxIconWarning = 0x30, kMessageBoxIconInformation = 0x40 };
 
 struct SysFindData {
     uint32_t attributes;
+    uint32_t reparseTag;  // with the reparse-point attribute; 0 where unknown
     char fileName[260];
 };
 
@@ -69,6 +76,16 @@ struct SystemOps {
     int (*GetVersionExA)(uint32_t* platformId);
     uint32_t (*GetACP)(void);
     int (*GetCPInfo)(uint32_t codePage, SysCpInfo* info);
+
+    // OpenProcessToken + GetTokenInformation(TokenElevationType) for this
+    // process: a kTokenElevationType value, or 0 where the system cannot
+    // tell (the older family, NT 4 to XP).
+    uint32_t (*GetTokenElevationType)(void);
+    // ShellExecuteExA with SEE_MASK_NOCLOSEPROCESS: 1 and the new
+    // process, or 0 and the error (kErrorCancelled: the user declined).
+    int (*ShellExecuteExA)(const char* verb, const char* file, const char* parameters,
+                           SysHandle* process, uint32_t* error);
+    int (*GetExitCodeProcess)(SysHandle process, uint32_t* code);
 
     uint32_t (*WaitForSingleObject)(SysHandle handle, uint32_t milliseconds);
     int (*CloseHandle)(SysHandle handle);

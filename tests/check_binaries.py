@@ -24,7 +24,8 @@ WINDOWS_95 = {
     "KERNEL32.DLL": {
         "CloseHandle", "CreateFileA", "DeleteFileA", "ExitProcess", "FindClose",
         "FindFirstFileA", "FindNextFileA", "GetACP", "GetCPInfo", "GetCommandLineA",
-        "GetFileAttributesA", "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress",
+        "GetCurrentProcess", "GetExitCodeProcess", "GetFileAttributesA", "GetLastError",
+        "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress",
         "GetShortPathNameA", "GetSystemDirectoryA", "GetVersionExA", "GetWindowsDirectoryA",
         "LoadLibraryExA", "MoveFileA", "MoveFileExA", "ReadFile", "RemoveDirectoryA",
         "SetCurrentDirectoryA", "SetFilePointer", "WaitForSingleObject", "WriteFile",
@@ -35,6 +36,18 @@ WINDOWS_95 = {
 }
 ALLOWED = set(WINDOWS_95)
 MACHINES = {"win32": 0x14C, "win64": 0x8664}
+# What the manifest must say: the user's own rights (the program asks for
+# elevation itself when it needs it), crisp text on a scaled display, the
+# current look of the OK button, and every Windows from Vista to 11.
+MANIFEST = {
+    "asInvoker": rb'<requestedExecutionLevel level="asInvoker" uiAccess="false"/>',
+    "system DPI awareness": rb"<dpiAware[^>]*>true</dpiAware>",
+    "Common Controls 6": rb'name="Microsoft\.Windows\.Common-Controls" version="6\.0\.0\.0"',
+}
+MANIFEST.update({f"supportedOS {name}": rb'<supportedOS Id="\{' + guid + rb'\}"/>' for name, guid in (
+    ("Vista", b"e2011457-1546-43c5-a5fe-008deee3d3f0"), ("7", b"35138b9a-5d96-4fbd-8e2d-a2440225f93a"),
+    ("8", b"4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38"), ("8.1", b"1f676c76-80e1-4239-95bb-83d0f6d0da78"),
+    ("10 and 11", b"8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"))})
 X86_BUDGET = 20 * 1024
 RT_VERSION, RT_MANIFEST = 16, 24
 
@@ -130,8 +143,9 @@ def check_program(path):
     if manifest:
         data_entry = manifest.directory.entries[0].directory.entries[0].data.struct
         text = pe.get_data(data_entry.OffsetToData, data_entry.Size)
-        if b'level="asInvoker"' not in text:
-            problems.append("manifest does not ask for asInvoker")
+        for what, pattern in MANIFEST.items():
+            if not re.search(pattern, text):
+                problems.append(f"manifest: no {what}")
     size = len(open(path, "rb").read())
     if kind == "win32" and size > X86_BUDGET:
         problems.append(f"{size} bytes, over the {X86_BUDGET}-byte budget")

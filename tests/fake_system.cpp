@@ -1,5 +1,7 @@
 #include "tests/fake_system.h"
 
+#include "erase/erase.h"
+
 #include <string.h>
 
 #include <algorithm>
@@ -12,6 +14,7 @@ const char* const FakeOpNames[kOpCount] = {
     "GetWindowsDirectory", "GetModuleFileName", "GetShortPathName", "SetCurrentDirectory",
     "GetSpecialFolderPath", "RegOpenKeyEx", "RegQueryValueEx", "RegQueryInfoKey",
     "RegDeleteKey", "RegCloseKey", "GetVersionEx", "GetACP", "GetCPInfo",
+    "GetTokenElevationType", "ShellExecuteEx", "GetExitCodeProcess",
     "WaitForSingleObject", "CloseHandle", "MessageBox", "lstrcmpi", "CreateFile",
     "ReadFile", "WriteFile", "SetFilePointer",
 };
@@ -108,6 +111,7 @@ static bool HasChildren(const std::string& folded)
 void FakeReset()
 {
     Fake = FakeState();
+    VirtualStore.present = 0;
     extern const SystemOps FakeOps;
     Sys = &FakeOps;
     FakeAddFolder("C:");
@@ -219,14 +223,15 @@ static bool WildMatch(const char* pattern, const char* name)
 static uint32_t Attributes(const FakeNode& node)
 {
     return (node.isFolder ? kFileAttributeDirectory : 0x20) |
-           (node.isLink ? kFileAttributeReparsePoint : 0);
+           (node.reparsePoint ? kFileAttributeReparsePoint : 0);
 }
 
-static SysFindData Entry(const std::string& name, uint32_t attributes)
+static SysFindData Entry(const std::string& name, uint32_t attributes, uint32_t tag = 0)
 {
     SysFindData data;
     memset(&data, 0, sizeof data);
     data.attributes = attributes;
+    data.reparseTag = tag;
     strncpy(data.fileName, name.c_str(), sizeof data.fileName - 1);
     return data;
 }
@@ -240,7 +245,8 @@ static SysHandle FakeFindFirstFile(const char* pattern, SysFindData* found)
     auto* search = new FakeHandle{FakeHandle::kSearch, {}, 0, "", 0};
     if (name.find_first_of("*?") == std::string::npos) {
         if (FakeNode* node = Node(abs))
-            search->matches.push_back(Entry(LastName(node->path), Attributes(*node)));
+            search->matches.push_back(
+                Entry(LastName(node->path), Attributes(*node), node->reparseTag));
     } else {
         std::string folder = FakeFold(Parent(abs));
         if (Fake.nodes.count(folder) && Fake.nodes[folder].isFolder) {
@@ -252,7 +258,8 @@ static SysHandle FakeFindFirstFile(const char* pattern, SysFindData* found)
             for (auto& [key, node] : Fake.nodes) {
                 if (Parent(key) == folder && key != folder &&
                     WildMatch(foldedPattern.c_str(), FakeFold(LastName(node.path)).c_str()))
-                    search->matches.push_back(Entry(LastName(node.path), Attributes(node)));
+                    search->matches.push_back(
+                        Entry(LastName(node.path), Attributes(node), node.reparseTag));
             }
         }
     }
@@ -416,6 +423,7 @@ static int FakeGetSpecialFolderPath(int csidl, char* out)
         return 0;
     const std::string& dir = csidl == kCsidlDesktopDirectory ? Fake.desktopDir
                              : csidl == kCsidlPrograms       ? Fake.programsDir
+                             : csidl == kCsidlLocalAppData   ? Fake.localAppDataDir
                                                              : std::string();
     return CopyOut(dir, out, 260) != 0;
 }
@@ -531,6 +539,33 @@ static int FakeGetCPInfo(uint32_t codePage, SysCpInfo* info)
     return 1;
 }
 
+static uint32_t FakeGetTokenElevationType()
+{
+    return Fails(kOpGetTokenElevationType) ? 0 : Fake.elevationType;
+}
+
+static int FakeShellExecuteEx(const char* verb, const char* file, const char* parameters,
+                              SysHandle* process, uint32_t* error)
+{
+    *process = 0;
+    *error = 0;
+    if (Fails(kOpShellExecuteEx) || Fake.shellExecuteError) {
+        *error = Fake.shellExecuteError ? Fake.shellExecuteError : 2;
+        return 0;
+    }
+    Fake.launches.push_back(std::string(verb) + " " + file + " " + parameters);
+    *process = (SysHandle)(uintptr_t)kFakeCopyHandle;
+    return 1;
+}
+
+static int FakeGetExitCodeProcess(SysHandle, uint32_t* code)
+{
+    if (Fails(kOpGetExitCodeProcess))
+        return 0;
+    *code = Fake.copyExitCode;
+    return 1;
+}
+
 static uint32_t FakeWaitForSingleObject(SysHandle handle, uint32_t milliseconds)
 {
     if (Fails(kOpWaitForSingleObject))
@@ -625,6 +660,7 @@ const SystemOps FakeOps = {
     FakeGetShortPathName, FakeSetCurrentDirectory, FakeGetSpecialFolderPath,
     FakeRegOpenKey, FakeRegQueryValue, FakeRegQueryInfoKey, FakeRegDeleteKey,
     FakeRegCloseKey, FakeGetVersionEx, FakeGetACP, FakeGetCPInfo,
+    FakeGetTokenElevationType, FakeShellExecuteEx, FakeGetExitCodeProcess,
     FakeWaitForSingleObject, FakeCloseHandle, FakeMessageBox, FakeCompare,
     FakeCreateFile, FakeReadFile, FakeWriteFile, FakeSetFilePointer,
 };

@@ -22,7 +22,8 @@ enum FakeOp {
     kOpGetWindowsDirectory, kOpGetModuleFileName, kOpGetShortPathName,
     kOpSetCurrentDirectory, kOpGetSpecialFolderPath, kOpRegOpenKey, kOpRegQueryValue,
     kOpRegQueryInfoKey, kOpRegDeleteKey, kOpRegCloseKey, kOpGetVersionEx, kOpGetACP,
-    kOpGetCPInfo, kOpWaitForSingleObject, kOpCloseHandle, kOpMessageBox, kOpCompare,
+    kOpGetCPInfo, kOpGetTokenElevationType, kOpShellExecuteEx, kOpGetExitCodeProcess,
+    kOpWaitForSingleObject, kOpCloseHandle, kOpMessageBox, kOpCompare,
     kOpCreateFile, kOpReadFile, kOpWriteFile, kOpSetFilePointer, kOpCount
 };
 extern const char* const FakeOpNames[kOpCount];
@@ -31,7 +32,8 @@ struct FakeNode {
     std::string path;  // as created
     bool isFolder = false;
     bool locked = false;  // held open by another process: no delete, move or open
-    bool isLink = false;  // a folder that is a junction or symbolic link
+    bool reparsePoint = false;  // the attribute, with reparseTag in searches
+    uint32_t reparseTag = 0;
     std::string data;
 };
 
@@ -52,9 +54,16 @@ struct FakeState {
     std::string windowsDir = "C:\\WINDOWS";
     std::string modulePath = "C:\\WINDOWS\\TEMP\\VELDUNIN.EXE";
     std::map<std::string, std::string> shortNames;  // folded long path -> short
-    std::string desktopDir, programsDir;           // empty: lookup fails
+    std::string desktopDir, programsDir, localAppDataDir;  // empty: lookup fails
     uint32_t platformId = kPlatformWin32Nt;
     uint32_t codePage = 932;
+    // Elevation: the token's answer, and what starting the elevated copy
+    // does: 0 starts it (its process handle is kFakeCopyHandle, its exit
+    // code copyExitCode), anything else fails with that error.
+    uint32_t elevationType = 0;
+    uint32_t shellExecuteError = 0;
+    uint32_t copyExitCode = 0;
+    std::vector<std::string> launches;  // verb, file and parameters, by blanks
 
     std::vector<FakeBox> boxes;
     std::vector<std::pair<uint32_t, uint32_t>> waits;  // handle value, time-out
@@ -79,6 +88,7 @@ struct FakeState {
 };
 
 extern FakeState Fake;
+enum { kFakeCopyHandle = 0x7C };
 
 // Resets the state and points Sys at the fake.
 void FakeReset();

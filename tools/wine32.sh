@@ -6,7 +6,9 @@
 # DIR/apt (lists, status, downloaded packages), so the machine's package
 # database is untouched and needs no i386 architecture, and the versions of
 # the machine's own amd64 libraries do not matter. The 32-bit loader then
-# runs as `qemu-i386-static -L DIR/root DIR/root/usr/lib/wine/wine`.
+# runs under qemu: DIR/root/usr/lib/wine/wine is a wrapper that starts
+# the real loader, DIR/root/usr/lib/wine/wine-i386, with
+# `qemu-i386-static -L DIR/root`, so that its libraries come from the root.
 #
 # Does nothing when DIR/root is complete for this version; the downloaded
 # packages stay in DIR/apt/cache for the next unpacking.
@@ -17,7 +19,8 @@ root=$dir/root
 state=$dir/apt
 version=$(dpkg-query -W -f='${Version}' wine64)
 stamp=$root/.complete
-[ -f "$stamp" ] && [ "$(cat "$stamp")" = "wine32 $version" ] && exit 0
+done="wine32 $version, loader wrapper 2"
+[ -f "$stamp" ] && [ "$(cat "$stamp")" = "$done" ] && exit 0
 
 echo "setup: unpacking the 32-bit Wine $version into ${root#"$PWD"/}"
 mkdir -p "$state/lists/partial" "$state/cache/partial"
@@ -72,5 +75,30 @@ EOF
 printf '%s\n' /lib/i386-linux-gnu /usr/lib/i386-linux-gnu >"$root/etc/ld.so.conf"
 ldconfig -r "$root"
 
-echo "wine32 $version" >"$stamp"
+# These machines cannot run 32-bit Linux programs, so the loader runs
+# under qemu, which is told where the root is. Wine starts the loader for
+# a new 32-bit process as `wine` from the folder of its own ntdll when a
+# 64-bit process asks, and as its own argv[0] when a 32-bit one does (the
+# elevated copy): the wrapper takes the loader's place, and qemu gives the
+# loader the wrapper's name as argv[0], so both come back to it. Without
+# that, a 32-bit program cannot start another ("Exec format error").
+#
+# qemu gives a 32-bit guest 4 GiB of addresses and the loader's stack at
+# their top; Wine then reserves everything between 2 GiB and that stack in
+# halves down to 64 KiB, and qemu 7, which ignores MAP_FIXED_NOREPLACE,
+# places and frees each try elsewhere: a minute a start. With the guest
+# ending 16 MiB above 2 GiB and an 8 MiB stack, the stack sits above the
+# shared user data page at 0x7ffe0000 and there is almost nothing left to
+# reserve: a start takes 2 to 3 seconds.
+loader=$root/usr/lib/wine
+mv "$loader/wine" "$loader/wine-i386"
+cat >"$loader/wine" <<EOF
+#!/bin/sh
+export WINELOADERNOEXEC=1
+exec /usr/bin/qemu-i386-static -L '$root' -0 '$loader/wine' -R 0x81000000 -s 0x800000 \\
+    '$loader/wine-i386' "\$@"
+EOF
+chmod 755 "$loader/wine"
+
+echo "$done" >"$stamp"
 echo "setup: the 32-bit Wine is in ${root#"$PWD"/} ($(du -sh "$root" | cut -f1), ${#debs[@]} packages)"

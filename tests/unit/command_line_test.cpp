@@ -136,3 +136,78 @@ TEST_F(CommandLineTest, PlatformFamilyComesFromTheVersionQuery)
     EraserMain("/D");
     EXPECT_FALSE(PlatformInfo.isNtFamily);
 }
+
+// Elevation: only a limited administrator's token on the NT family, with
+// an installation found, starts the elevated copy, which then does the
+// whole run; the first process touches and shows nothing itself.
+TEST_F(CommandLineTest, ElevatedCopyOnlyForALimitedTokenAndNeverTwice)
+{
+    const struct {
+        const char* name;
+        uint32_t platformId, elevationType;
+        const char* args;
+        uint32_t shellExecuteError;
+        FakeOp failOp;
+        int exitCode;
+        bool copyStarted;  // and so nothing erased here
+    } cases[] = {
+        {"older family", 1, kTokenElevationTypeLimited, "", 0, kOpCount, 0, false},
+        {"default token", 2, kTokenElevationTypeDefault, "", 0, kOpCount, 0, false},
+        {"full token", 2, kTokenElevationTypeFull, "", 0, kOpCount, 0, false},
+        {"limited token", 2, kTokenElevationTypeLimited, "/S", 0, kOpCount, 7, true},
+        {"limited, after the wait", 2, kTokenElevationTypeLimited, "/H40", 0, kOpCount, 7, true},
+        {"limited, declined", 2, kTokenElevationTypeLimited, "", kErrorCancelled, kOpCount,
+         kExitDeclined, false},
+        {"limited, cannot start the copy", 2, kTokenElevationTypeLimited, "", 1155, kOpCount, 0,
+         false},
+        {"limited, no own path", 2, kTokenElevationTypeLimited, "", 0, kOpGetModuleFileName, 0,
+         false},
+        {"limited, exit code unknown", 2, kTokenElevationTypeLimited, "", 0,
+         kOpGetExitCodeProcess, 0, true},
+        {"the elevated copy itself", 2, kTokenElevationTypeLimited, "/E", 0, kOpCount, 0, false},
+        {"the elevated copy, lower case", 2, kTokenElevationTypeLimited, "/s/e", 0, kOpCount, 0,
+         false},
+    };
+    for (auto& c : cases) {
+        FakeReset();
+        InstallPackage();
+        Fake.platformId = c.platformId;
+        Fake.elevationType = c.elevationType;
+        Fake.shellExecuteError = c.shellExecuteError;
+        Fake.copyExitCode = 7;
+        Fake.failOp = c.failOp;
+        Fake.failNth = 1;
+        auto before = FakeList();
+        EXPECT_EQ(EraserMain(c.args), c.exitCode) << c.name;
+        bool untouched = c.copyStarted || c.shellExecuteError == kErrorCancelled;
+        EXPECT_EQ(Fake.launches.size(), c.copyStarted ? 1u : 0u) << c.name;
+        if (c.copyStarted) {
+            // The copy gets its mark and nothing else: no /H, the wait is over.
+            EXPECT_EQ(Fake.launches[0], "runas C:\\WINDOWS\\TEMP\\VELDUNIN.EXE /E") << c.name;
+            ASSERT_FALSE(Fake.waits.empty()) << c.name;
+            EXPECT_EQ(Fake.waits.back(), std::make_pair((uint32_t)kFakeCopyHandle, 0xFFFFFFFFu));
+            EXPECT_EQ(Fake.closedHandles.back(), (uint32_t)kFakeCopyHandle) << c.name;
+        }
+        if (untouched) {
+            EXPECT_EQ(FakeList(), before) << c.name;
+            EXPECT_TRUE(Fake.boxes.empty()) << c.name << BoxTexts();
+            EXPECT_TRUE(Fake.delayedDeletes.empty()) << c.name;
+            EXPECT_TRUE(FakeKeyExists(kPackageKey)) << c.name;
+        } else {
+            EXPECT_FALSE(FakeKeyExists(kPackageKey)) << c.name;
+            EXPECT_FALSE(FakeExists(kApp)) << c.name;
+            ASSERT_FALSE(Fake.boxes.empty()) << c.name;
+            EXPECT_EQ(Fake.boxes.back().style, 0x40u) << c.name;
+        }
+    }
+    // Wait first, in the first process; no installation, no prompt.
+    FakeReset();
+    Fake.elevationType = kTokenElevationTypeLimited;
+    EXPECT_EQ(EraserMain("/H40"), kExitNoInstallation);
+    EXPECT_TRUE(Fake.launches.empty());
+    EXPECT_EQ(Fake.calls[kOpShellExecuteEx], 0);
+    EXPECT_EQ(Fake.waits, (std::vector<std::pair<uint32_t, uint32_t>>{{40, 5000}}));
+    InstallPackage();
+    EXPECT_EQ(EraserMain("/DC:\\x"), 0);  // deleting one file needs no prompt
+    EXPECT_EQ(Fake.calls[kOpShellExecuteEx], 0);
+}

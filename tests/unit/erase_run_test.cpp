@@ -250,8 +250,33 @@ struct EraseCase {
 
 void PrintTo(const EraseCase& c, std::ostream* os) { *os << c.name; }
 
-static void LinkAt(const std::string& path) { Fake.nodes[FakeFold(path)].isLink = true; }
+// A junction unless another reparse tag is given.
+static void LinkAt(const std::string& path, uint32_t tag = 0xA0000003)
+{
+    Fake.nodes[FakeFold(path)].reparsePoint = true;
+    Fake.nodes[FakeFold(path)].reparseTag = tag;
+}
 static const std::string kSaver = "C:\\WINDOWS\\碧環スクリーンセーバー１.scr";
+
+// The user's VirtualStore, with what old programs wrote into the package's
+// folders and the Windows folder: a file of each kind the run recognises.
+static const std::string kStore = "C:\\USERS\\YUKI\\AppData\\Local\\VirtualStore";
+static const std::string kMirrorApp = kStore + "\\Games\\KORVEN\\碧環デスクトップアクセサリー";
+static const std::string kMirrorSaver = kStore + "\\WINDOWS\\碧環スクリーンセーバー２.dat";
+static const std::vector<std::string> kMirrorFiles = {
+    kMirrorApp + "\\DATA\\BRISK01.SAV", kMirrorApp + "\\DATA\\VELDPZ.LOG",
+    kMirrorApp + "\\DATA\\VELD03.QXP", kMirrorApp + "\\ACC\\Clock2.exe", kMirrorSaver};
+static void MirrorFiles()
+{
+    Fake.localAppDataDir = "C:\\USERS\\YUKI\\AppData\\Local";
+    for (auto& path : kMirrorFiles)
+        FakeAddFile(path, SaveFile());
+}
+static std::vector<std::string> Plus(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 static const EraseCase kEraseCases[] = {
     // A folder of the package that is a link: nothing beneath it is
@@ -270,6 +295,44 @@ static const EraseCase kEraseCases[] = {
     {"start menu group is a link", [] { LinkAt(kGroup); },
      {NotEmptyText(kGroup, "スタートメニュー")}, {kGroup + "\\トア時計.LNK"}, {kApp}},
     {"install folder itself is followed", [] { LinkAt(kBase); }, {}, {kBase}, {kMakerDir}},
+    // A link is a reparse point whose tag is a name surrogate, or one that
+    // carries no tag (as under Wine); a cloud file placeholder is not.
+    {"data folder is a symbolic link", [] { LinkAt(kData, 0xA000000C); }, {NotEmptyText(kData)},
+     {kData + "\\VELDPZ.SAV"}, {kAcc}},
+    {"data folder is a reparse point without a tag", [] { LinkAt(kData, 0); },
+     {NotEmptyText(kData)}, {kData + "\\BRISK07.SAV"}, {kAcc}},
+    {"data folder is a cloud placeholder", [] { LinkAt(kData, 0x9000701A); }, {}, {kBase},
+     {kData, kMakerDir}},
+    // The mirror in the VirtualStore goes by the install folder's rules,
+    // its folders after the install folder's.
+    {"package items in the mirror", MirrorFiles, {}, {kStore + "\\Games", kStore + "\\WINDOWS"},
+     Plus(kMirrorFiles, {kStore + "\\Games\\KORVEN", kMakerDir})},
+    {"stranger in the mirror's acc folder",
+     [] {
+         MirrorFiles();
+         FakeAddFile(kMirrorApp + "\\ACC\\notes.txt");
+     },
+     {NotEmptyText(kMirrorApp + "\\ACC")}, {kMirrorApp + "\\ACC\\notes.txt", kMirrorApp + "\\DATA"},
+     Plus(kMirrorFiles, {kMakerDir})},
+    {"mirror's data folder is a link",
+     [] {
+         MirrorFiles();
+         LinkAt(kMirrorApp + "\\DATA");
+     },
+     {NotEmptyText(kMirrorApp + "\\DATA")}, {kMirrorApp + "\\DATA\\BRISK01.SAV"},
+     {kMirrorApp + "\\ACC", kMirrorSaver}},
+    {"no mirror where the shell knows no local application data folder",
+     [] {
+         MirrorFiles();
+         Fake.localAppDataDir = "";
+     },
+     {}, kMirrorFiles, {kMakerDir}},
+    {"no mirror of an install folder on another drive",
+     [] {
+         MirrorFiles();
+         FakeSetString(kPackageKey, "InstallDir", "D:\\Games\\");
+     },
+     {}, kMirrorFiles, {}},
     // The lead bytes are learned at the start: a desktop folder whose last
     // character ends in the separator byte still gets a separator.
     {"desktop folder ends in a two-byte character",

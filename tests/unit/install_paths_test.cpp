@@ -32,7 +32,7 @@ TEST_F(InstallPathsTest, NoTableFileIsDeeperThanTheLastSaveSlot)
     for (const FileGroup& group : InstalledFileTable) {
         for (const FileEntry* e = group.entries; e->name; e++) {
             char folder[kPathSize];
-            ASSERT_TRUE(ComposeTableFolder(folder, e, ""));
+            ASSERT_TRUE(ComposeTableFolder(folder, e, &InstallPaths, ""));
             if (e->location != kLocationWindows) {
                 EXPECT_LE(strlen(folder) + strlen(e->name), deepest) << e->name;
             }

@@ -108,7 +108,7 @@ TEST_F(RemovalTest, ChainRemovesEmptiedFoldersBelowTheStopOnly)
 TEST_F(RemovalTest, ChainStopsAtALinkAndLooksNoFurther)
 {
     FakeAddFolder("C:\\Stop\\L\\In");
-    Fake.nodes[FakeFold("C:\\Stop\\L")].isLink = true;
+    Fake.nodes[FakeFold("C:\\Stop\\L")].reparsePoint = true;
     EXPECT_EQ(RemoveFolderChain(0, "C:\\Stop", "C:\\Stop\\L\\In", "フォルダ"), 0);
     EXPECT_EQ(BoxTexts(), NotEmptyText("C:\\Stop\\L") + "\n----\n");
     EXPECT_TRUE(FakeExists("C:\\Stop\\L\\In"));

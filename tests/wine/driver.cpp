@@ -5,16 +5,21 @@
 // Starts PROGRAM with the ARGS joined by blanks (where {H} becomes the value of an inheritable
 // event when --event is given), holds each --hold file open with no
 // sharing while it runs, starts it in DIR when --cwd is given, reads the caption and text of every message box
-// the program shows, closes the box with OK, and writes to LOG (UTF-8):
-//   BOX <caption> TAB <text; a backslash written \\, a line feed \n>
+// the program or a process it starts (and so on) shows, closes the box
+// with OK, and writes to LOG (UTF-8):
+//   PROCESS <generation> <file name>  for each process the program starts, when
+//                         first seen (1: started by the program, 2: by that one, ...)
+//   BOX <generation> <caption> TAB <text; a backslash written \\, a line feed \n>
 //   EXIT <exit code>     (or TIMEOUT)
 //   ELAPSED <milliseconds from start to exit>
 // With --ack=DIR it waits, after logging box N (from 1), for a file
 // DIR\ack-N before closing the box, so that a picture can be taken; with
 // --manual it leaves every box for a person to close.
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <stdio.h>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,9 +39,45 @@ static std::wstring WindowText(HWND window)
     return std::wstring(text, n > 0 ? n : 0);
 }
 
+// The program and every process descended from it, by process id, with
+// its generation (0: the program). A process id is only ever added: one
+// that ends is not reused while the run lasts.
+typedef std::map<DWORD, int> Family;
+
+static void FindDescendants(Family* family, FILE* log)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    std::map<DWORD, DWORD> parent;
+    std::map<DWORD, std::wstring> name;
+    PROCESSENTRY32W entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        parent[entry.th32ProcessID] = entry.th32ParentProcessID;
+        name[entry.th32ProcessID] = entry.szExeFile;
+    }
+    CloseHandle(snapshot);
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (auto& [pid, ppid] : parent) {
+            // A process just created may have no name yet: it is taken
+            // up at a later look.
+            auto known = family->find(ppid);
+            if (!family->count(pid) && known != family->end() && !name[pid].empty()) {
+                (*family)[pid] = known->second + 1;
+                fprintf(log, "PROCESS %d %s\n", known->second + 1, Utf8(name[pid]).c_str());
+                fflush(log);
+                grew = true;
+            }
+        }
+    }
+}
+
 struct Search {
-    DWORD processId;
+    const Family* family;
     HWND box;
+    int generation;
 };
 
 static BOOL CALLBACK FindBox(HWND window, LPARAM param)
@@ -45,9 +86,11 @@ static BOOL CALLBACK FindBox(HWND window, LPARAM param)
     wchar_t cls[64];
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid == search->processId && IsWindowVisible(window) && GetClassNameW(window, cls, 64) &&
-        lstrcmpW(cls, L"#32770") == 0) {
+    auto member = search->family->find(pid);
+    if (member != search->family->end() && IsWindowVisible(window) &&
+        GetClassNameW(window, cls, 64) && lstrcmpW(cls, L"#32770") == 0) {
         search->box = window;
+        search->generation = member->second;
         return FALSE;
     }
     return TRUE;
@@ -150,6 +193,7 @@ int wmain(int argc, wchar_t** argv)
     }
 
     const DWORD limit = manual ? 600000 : 60000;
+    Family family = {{process.dwProcessId, 0}};
     int boxes = 0;
     DWORD code = 0;
     bool timedOut = false;
@@ -159,7 +203,8 @@ int wmain(int argc, wchar_t** argv)
             timedOut = true;
             break;
         }
-        Search search = { process.dwProcessId, 0 };
+        FindDescendants(&family, log);
+        Search search = { &family, 0, 0 };
         EnumWindows(FindBox, (LPARAM)&search);
         if (!search.box)
             continue;
@@ -169,7 +214,8 @@ int wmain(int argc, wchar_t** argv)
         EnumChildWindows(search.box, FindText, (LPARAM)&text);
         if (caption.empty() || text.empty())
             continue;
-        fprintf(log, "BOX %s\t%s\n", Utf8(caption).c_str(), Escaped(Utf8(text)).c_str());
+        fprintf(log, "BOX %d %s\t%s\n", search.generation, Utf8(caption).c_str(),
+                Escaped(Utf8(text)).c_str());
         fflush(log);
         boxes++;
         if (!ackDir.empty()) {

@@ -243,6 +243,32 @@ def link_in_the_package_tree_is_not_followed(which):
     shutil.rmtree(target.parent)
 
 
+@test
+def virtual_store_mirror_goes_by_the_install_folders_rules():
+    # What Vista and later keep for old programs that wrote into protected
+    # folders, laid out by hand: under Wine it is just folders.
+    app = fresh_package()
+    store_win = rf"C:\users\{W.user}\AppData\Local\VirtualStore"
+    store = W.unix(store_win)
+    mirror = store / "Games" / "KORVEN" / PACKAGE
+    owned = [mirror / "DATA" / "BRISK01.SAV", mirror / "DATA" / "VELDPZ.ENV",
+             mirror / "DATA" / "VELD02.QXP", mirror / "ACC" / "Clock1.exe",
+             mirror / "VELDPZ.EXE", store / "windows" / SCREEN_SAVERS[3]]
+    for path in owned:
+        write(path, save_file(64))
+    write(mirror / "DATA" / "メモ.txt", b"the user's")
+    try:
+        r = W.run()
+        completed(r, [not_empty_text(store_win + rf"\Games\KORVEN\{PACKAGE}\DATA")])
+        package_gone(app, W.drive_c / "Games")
+        check(not [p for p in owned if p.exists()], f"left: {[str(p) for p in owned if p.exists()]}")
+        check(tree(store / "Games") == ["KORVEN", f"KORVEN/{PACKAGE}", f"KORVEN/{PACKAGE}/DATA",
+                                        f"KORVEN/{PACKAGE}/DATA/メモ.txt"], f"{tree(store)}")
+        check((store / "windows").is_dir(), "the mirror of the Windows folder went")
+    finally:
+        shutil.rmtree(store, ignore_errors=True)
+
+
 # Names of libraries the system loads, on demand or as imports of its own
 # libraries, SHELL32 among them. The program's own imports are left out:
 # Windows always takes those from the system folder.
@@ -280,6 +306,28 @@ def libraries_left_beside_the_program_never_run():
         for name in PLANTED:
             (temp / f"{name}.dll").unlink(missing_ok=True)
         (temp / "VELDUNIN.EXE").unlink(missing_ok=True)
+
+
+@test
+def limited_token_hands_the_run_to_one_elevated_copy():
+    # Wine gives no limited token: a test build answers "limited", and the
+    # elevation ("runas") starts the copy at once, without a prompt. Started
+    # the way a starter does, from the temporary folder.
+    app = fresh_package()
+    limited = W.drive_c / "tools" / "eraser_limited.exe"
+    copy = W.drive_c / "windows" / "temp" / "VELDUNIN.EXE"
+    write(copy, limited.read_bytes())
+    r = W.run(program=r"C:\windows\temp\VELDUNIN.EXE")
+    completed(r)
+    check(r.generations == [1], f"boxes shown by generations {r.generations}, not by the copy")
+    copies = [(g, name) for g, name in r.processes if name.lower() == "veldunin.exe"]
+    check(copies == [(1, "VELDUNIN.EXE")] or copies == [(1, "veldunin.exe")],
+          f"copies started: {r.processes}")
+    package_gone(app, W.drive_c / "Games")
+    pending = W.reg_query(SESSION_MANAGER, "PendingFileRenameOperations")
+    check(r"C:\windows\temp\VELDUNIN.EXE".lower() in pending.lower(), f"not pending: {pending!r}")
+    copy.unlink()
+    W.reg_delete(SESSION_MANAGER, "PendingFileRenameOperations")
 
 
 # ---- self-removal at restart
@@ -397,7 +445,8 @@ def main():
         return run_suite(arch, only)
     wine_layout()
     suites = [subprocess.Popen([sys.executable, __file__, f"--arch={a}", *only]) for a in PROGRAMS]
-    return 1 if any(suite.wait() for suite in suites) else 0
+    codes = [suite.wait() for suite in suites]  # every suite to its end
+    return 1 if any(codes) else 0
 
 
 if __name__ == "__main__":

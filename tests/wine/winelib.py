@@ -6,7 +6,6 @@ Output of Wine commands goes to files, never pipes: services Wine starts
 on demand inherit the handles and outlive the command.
 """
 import os
-import shlex
 import shutil
 import subprocess
 import time
@@ -26,28 +25,18 @@ WINE_BIN = str(LAYOUT / "usr" / "lib" / "wine")
 PROGRAMS = {"win64": ROOT / "build" / "win64" / "eraser.exe",
             "win32": ROOT / "build" / "win32" / "eraser.exe"}
 
-# These machines cannot run 32-bit Linux programs, so Debian's 32-bit Wine
-# loader runs under qemu. qemu gives a 32-bit guest 4 GiB of addresses and
-# the loader's stack at their top; Wine then reserves everything between
-# 2 GiB and that stack in halves down to 64 KiB, and qemu 7, which ignores
-# MAP_FIXED_NOREPLACE, places and frees each try elsewhere: a minute a
-# start. With the guest ending 16 MiB above 2 GiB and an 8 MiB stack, the
-# stack sits above the shared user data page at 0x7ffe0000 and there is
-# almost nothing left to reserve: a start takes 2 to 3 seconds. With -L
-# the emulated program finds its ld-linux.so.2 and libraries in the root.
-LOADER32 = f"""#!/bin/sh
-export WINELOADERNOEXEC=1
-exec /usr/bin/qemu-i386-static -L {shlex.quote(str(WINE32_ROOT))} -R 0x81000000 -s 0x800000 \\
-    {shlex.quote(str(WINE32_ROOT / "usr" / "lib" / "wine" / "wine"))} "$@"
-"""
+# The 32-bit loader: a wrapper that runs Debian's under qemu, since these
+# machines cannot run 32-bit Linux programs (tools/wine32.sh).
+LOADER32 = WINE32_ROOT / "usr" / "lib" / "wine" / "wine"
 
 
 def wine_layout():
     """Builds the layout once: Wine starts the loader for a 32-bit program
     from the folder of its own ntdll, whatever WINELOADER says, so the
-    64-bit side runs from a copy whose `wine` is the qemu wrapper above."""
+    64-bit side runs from a copy whose `wine` is the 32-bit loader's
+    wrapper."""
     wine = Path(WINE_BIN)
-    if (wine / "wine").exists() and (wine / "wine").read_text() == LOADER32:
+    if (wine / "wine").is_symlink() and (wine / "wine").resolve() == LOADER32:
         return
     shutil.rmtree(LAYOUT, ignore_errors=True)
     lib = LAYOUT / "usr" / "lib" / "x86_64-linux-gnu" / "wine"
@@ -60,8 +49,7 @@ def wine_layout():
     # A copy, not a link: the loader finds ntdll relative to its own file.
     shutil.copy(SYSTEM_WINE / "wine64", wine / "wine64")
     (wine / "wineserver").symlink_to(SYSTEM_WINE / "wineserver64")
-    (wine / "wine").write_text(LOADER32)
-    (wine / "wine").chmod(0o755)
+    (wine / "wine").symlink_to(LOADER32)
 
 PACKAGE = "碧環デスクトップアクセサリー"
 MAKER_KEY = r"HKCU\Software\KORVEN"
@@ -136,6 +124,7 @@ class Prefix:
         tools = self.drive_c / "tools"
         tools.mkdir()
         shutil.copy(self.program, tools / "eraser.exe")
+        shutil.copy(self.program.with_name("eraser_limited.exe"), tools / "eraser_limited.exe")
         shutil.copy(ROOT / "build" / "win64" / "driver.exe", tools / "driver.exe")
         # A 32-bit program needs the 32-bit system files, which a new
         # prefix does not always hold.
@@ -235,6 +224,8 @@ class Prefix:
 class Result:
     def __init__(self):
         self.boxes = []  # (caption, text)
+        self.generations = []  # of the process that showed each box: 0 the program
+        self.processes = []  # (generation, file name) of each process it started, and on
         self.exit = None
         self.elapsed = None
         self.errors = []
@@ -257,8 +248,13 @@ def parse_log(text):
     for line in text.splitlines():
         kind, _, rest = line.partition(" ")
         if kind == "BOX":
+            generation, _, rest = rest.partition(" ")
             caption, _, body = rest.partition("\t")
             result.boxes.append((caption, unescape(body)))
+            result.generations.append(int(generation))
+        elif kind == "PROCESS":
+            generation, _, name = rest.partition(" ")
+            result.processes.append((int(generation), name))
         elif kind == "EXIT":
             result.exit = int(rest)
         elif kind == "ELAPSED":

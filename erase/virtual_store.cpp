@@ -1,0 +1,65 @@
+// The package's files in the user's VirtualStore.
+//
+// From Vista on, an old 32-bit program without a manifest that writes into
+// a protected folder (Program Files, the Windows folder) has its file put
+// into %LOCALAPPDATA%\VirtualStore\<the same path without its drive>. The
+// puzzle, the clocks and the screen savers are such programs, so their
+// save slots, data files and rewritten files may live there. This program
+// has a manifest and is never redirected: it erases that mirror itself, by
+// the install folder's rules.
+#include "erase/erase.h"
+#include "paths/removal.h"
+
+VirtualStoreRecord VirtualStore;
+
+static const char VirtualStoreName[] = "VirtualStore";
+
+static int IsDrivePath(const char* path)
+{
+    return path[0] && path[1] == ':' && (path[2] == '\\' || !path[2]);
+}
+
+static int SameDrive(const char* a, const char* b)
+{
+    return (a[0] | 0x20) == (b[0] | 0x20);
+}
+
+// The mirror of a path on the Windows folder's drive: the store folder in
+// place of the drive.
+static int Mirror(char* out, const char* store, const char* path)
+{
+    return ComposePath(out, store, path + 2);
+}
+
+int LoadVirtualStore(const char* win)
+{
+    VirtualStore.present = 0;
+    const InstallPathsRecord* from = &InstallPaths;
+    InstallPathsRecord* to = &VirtualStore.paths;
+    if (!IsDrivePath(win) || !IsDrivePath(from->baseDir) || !SameDrive(win, from->baseDir))
+        return 0;
+    char local[kPathSize], store[kPathSize];
+    if (!Sys->GetSpecialFolderPath(kCsidlLocalAppData, local))
+        return 0;  // a shell that does not know the folder: 95 and 98 as shipped
+    FixTrailingSeparator(local, kAddSeparator);
+    if (!ComposePath(store, local, VirtualStoreName))
+        return 0;
+    uint32_t attributes = Sys->GetFileAttributesA(store);
+    if (attributes == kInvalidFileAttributes || !(attributes & kFileAttributeDirectory))
+        return 0;
+    if (!Mirror(to->baseDir, store, from->baseDir) || !Mirror(to->appDir, store, from->appDir) ||
+        !Mirror(to->dataDir, store, from->dataDir) || !PackagePathsFit(to) ||
+        !Mirror(VirtualStore.windowsDir, store, win))
+        return 0;
+    FixTrailingSeparator(VirtualStore.windowsDir, kAddSeparator);
+    VirtualStore.present = 1;
+    return 1;
+}
+
+void RemoveVirtualStoreFiles(SysHandle owner)
+{
+    if (!VirtualStore.present)
+        return;
+    RemoveInstalledFilesIn(owner, &VirtualStore.paths, VirtualStore.windowsDir);
+    RemoveSavedDataIn(owner, &VirtualStore.paths);
+}
