@@ -60,8 +60,8 @@ int LoadInstallPaths(void);
 // 1 when the deepest path the erase run composes below these folders fits.
 int PackagePathsFit(const InstallPathsRecord* paths);
 // Fills VirtualStore; win is the Windows folder, or empty when unknown.
-// 1 when there is a mirror of the package to erase.
-int LoadVirtualStore(const char* win);
+// The mirror is erased when present is then 1.
+void LoadVirtualStore(const char* win);
 // Composes the folder of a table file, ending in a separator; win (the
 // Windows folder) ends in one or is empty. 0 when it would not fit.
 int ComposeTableFolder(char* out, const FileEntry* entry, const InstallPathsRecord* paths,

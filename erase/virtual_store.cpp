@@ -14,14 +14,13 @@ VirtualStoreRecord VirtualStore;
 
 static const char VirtualStoreName[] = "VirtualStore";
 
-static int IsDrivePath(const char* path)
+// The drive letter, folded to lower case, of a path from the root of a
+// drive ("X:\\..." or "X:" alone); 0 for any other path.
+static int DriveOf(const char* path)
 {
-    return path[0] && path[1] == ':' && (path[2] == '\\' || !path[2]);
-}
-
-static int SameDrive(const char* a, const char* b)
-{
-    return (a[0] | 0x20) == (b[0] | 0x20);
+    if (!path[0] || path[1] != ':' || (path[2] && path[2] != '\\'))
+        return 0;
+    return path[0] | 0x20;
 }
 
 // The mirror of a path on the Windows folder's drive: the store folder in
@@ -31,29 +30,32 @@ static int Mirror(char* out, const char* store, const char* path)
     return ComposePath(out, store, path + 2);
 }
 
-int LoadVirtualStore(const char* win)
+void LoadVirtualStore(const char* win)
 {
     VirtualStore.present = 0;
     const InstallPathsRecord* from = &InstallPaths;
     InstallPathsRecord* to = &VirtualStore.paths;
-    if (!IsDrivePath(win) || !IsDrivePath(from->baseDir) || !SameDrive(win, from->baseDir))
-        return 0;
+    int drive = DriveOf(win);
+    if (!drive || drive != DriveOf(from->baseDir))
+        return;
     char local[kPathSize], store[kPathSize];
     if (!Sys->GetSpecialFolderPath(kCsidlLocalAppData, local))
-        return 0;  // a shell that does not know the folder: 95 and 98 as shipped
+        return;  // a shell that does not know the folder: 95 and 98 as shipped
     FixTrailingSeparator(local, kAddSeparator);
     if (!ComposePath(store, local, VirtualStoreName))
-        return 0;
+        return;
+    // Without the folder every lookup beneath it would find nothing.
     uint32_t attributes = Sys->GetFileAttributesA(store);
     if (attributes == kInvalidFileAttributes || !(attributes & kFileAttributeDirectory))
-        return 0;
+        return;
+    // A mirror too deep for the buffers is no mirror: nothing is ever done
+    // to a shortened path.
     if (!Mirror(to->baseDir, store, from->baseDir) || !Mirror(to->appDir, store, from->appDir) ||
         !Mirror(to->dataDir, store, from->dataDir) || !PackagePathsFit(to) ||
         !Mirror(VirtualStore.windowsDir, store, win))
-        return 0;
+        return;
     FixTrailingSeparator(VirtualStore.windowsDir, kAddSeparator);
     VirtualStore.present = 1;
-    return 1;
 }
 
 void RemoveVirtualStoreFiles(SysHandle owner)

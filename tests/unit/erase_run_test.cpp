@@ -272,6 +272,14 @@ static void MirrorFiles()
     for (auto& path : kMirrorFiles)
         FakeAddFile(path, SaveFile());
 }
+// An install folder whose mirror's deepest path, the last save slot, is
+// one byte too long, while its own paths fit.
+static const std::string kLongBase =
+    "C:\\" + std::string(kPathSize - std::string("\\BRISK20.SAV").size() -
+                              (kData.size() - kBase.size()) - kStore.size() - 1,
+                          'a');
+static const std::string kLongMirrorClock =
+    kStore + kLongBase.substr(2) + kAcc.substr(kBase.size()) + "\\Clock1.exe";
 static std::vector<std::string> Plus(std::vector<std::string> a, const std::vector<std::string>& b)
 {
     a.insert(a.end(), b.begin(), b.end());
@@ -327,6 +335,20 @@ static const EraseCase kEraseCases[] = {
          Fake.localAppDataDir = "";
      },
      {}, kMirrorFiles, {kMakerDir}},
+    {"mirror of an install folder at a drive's root",
+     [] {
+         Fake.localAppDataDir = "C:\\USERS\\YUKI\\AppData\\Local";
+         FakeAddFile(kStore + "\\KORVEN\\碧環デスクトップアクセサリー\\DATA\\BRISK02.SAV", SaveFile());
+         FakeSetString(kPackageKey, "InstallDir", "c:\\");
+     },
+     {}, {kStore}, {kStore + "\\KORVEN"}},
+    {"no mirror whose paths would not fit",
+     [] {
+         MirrorFiles();
+         FakeAddFile(kLongMirrorClock);
+         FakeSetString(kPackageKey, "InstallDir", kLongBase);
+     },
+     {}, {kLongMirrorClock}, {}},
     {"no mirror of an install folder on another drive",
      [] {
          MirrorFiles();

@@ -103,10 +103,14 @@ class Prefix:
 
     def wine(self, *args, check=True, env=None):
         with open(self.out, "ab") as out:
+            start = out.tell()
             rc = subprocess.call([WINE_BIN + "/wine64", *args], env=env or self.env,
                                  stdout=out, stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
         if check and rc != 0:
-            raise RuntimeError(f"wine64 {' '.join(args)} failed with {rc}; see {self.out}")
+            with open(self.out, "rb") as out:
+                out.seek(start)
+                said = out.read().decode("utf-8", "replace").strip()[-2000:]
+            raise RuntimeError(f"wine64 {' '.join(args)} failed with {rc}: {said!r}")
         return rc
 
     def create(self, headless=True):
