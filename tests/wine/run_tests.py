@@ -445,7 +445,15 @@ def main():
         return run_suite(arch, only)
     wine_layout()
     suites = [subprocess.Popen([sys.executable, __file__, f"--arch={a}", *only]) for a in PROGRAMS]
-    codes = [suite.wait() for suite in suites]  # every suite to its end
+    try:
+        # Every suite to its end: one left running would share its prefix
+        # with the next run's.
+        codes = [suite.wait() for suite in suites]
+    finally:
+        for suite in suites:
+            if suite.poll() is None:
+                suite.terminate()
+                suite.wait()
     return 1 if any(codes) else 0
 
 

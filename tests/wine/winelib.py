@@ -5,6 +5,7 @@ folder: the prefix, and HOME (a new prefix links the user's Desktop to it).
 Output of Wine commands goes to files, never pipes: services Wine starts
 on demand inherit the handles and outlive the command.
 """
+import fcntl
 import os
 import shutil
 import subprocess
@@ -114,6 +115,18 @@ class Prefix:
         return rc
 
     def create(self, headless=True):
+        # One run at a time in a scratch folder: a second one would kill the
+        # first one's server and delete its prefix under it, and the first
+        # one's next Wine command would fail for no fault of the program.
+        # The lock goes with the process, however it ends.
+        self.scratch.parent.mkdir(parents=True, exist_ok=True)
+        self.lock = open(self.scratch.parent / f"{self.scratch.name}.lock", "w")
+        try:
+            fcntl.flock(self.lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except BlockingIOError:
+            print(f"{self.scratch.name}: waiting for another run in {self.scratch} to end",
+                  flush=True)
+            fcntl.flock(self.lock, fcntl.LOCK_EX)
         if self.scratch.exists():
             self.stop()
             shutil.rmtree(self.scratch)
