@@ -24,10 +24,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __builtin_trap();
     if (n && text.find(RunOptions.deletePath) == std::string::npos)
         __builtin_trap();  // a path must be a piece of the text, never a cut-down one
-    bool hasD = text.find("/D") != std::string::npos || text.find("/d") != std::string::npos;
-    if ((RunOptions.flags & kFlagDelete) && !hasD)
+    auto has = [&](const char* upper, const char* lower) {
+        return text.find(upper) != std::string::npos || text.find(lower) != std::string::npos;
+    };
+    if ((RunOptions.flags & kFlagDelete) && !has("/D", "/d"))
         __builtin_trap();
-    if (RunOptions.flags & ~7u)
+    if ((RunOptions.flags & kFlagElevatedCopy) && !has("/E", "/e"))
+        __builtin_trap();
+    if (RunOptions.flags & ~(uint32_t)(kFlagSilent | kFlagWait | kFlagDelete | kFlagElevatedCopy))
         __builtin_trap();
     return 0;
 }

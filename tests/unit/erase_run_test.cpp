@@ -349,6 +349,28 @@ static const EraseCase kEraseCases[] = {
          FakeSetString(kPackageKey, "InstallDir", kLongBase);
      },
      {}, {kLongMirrorClock}, {}},
+    // Only a path from the root of the Windows folder's drive has a mirror:
+    // any other would be mirrored beside the store, or in it by chance.
+    {"no mirror of an install folder without a drive",
+     [] {
+         MirrorFiles();
+         FakeSetString(kPackageKey, "InstallDir", "CX\\Games\\");
+     },
+     {}, kMirrorFiles, {}},
+    {"no mirror of a drive-relative install folder",
+     [] {
+         MirrorFiles();
+         FakeAddFile(kStore + "Games\\KORVEN\\碧環デスクトップアクセサリー\\DATA\\BRISK01.SAV", SaveFile());
+         FakeSetString(kPackageKey, "InstallDir", "C:Games\\");
+     },
+     {}, {kStore + "Games\\KORVEN\\碧環デスクトップアクセサリー\\DATA\\BRISK01.SAV"}, {}},
+    {"no mirror without the Windows folder",
+     [] {
+         MirrorFiles();
+         Fake.failOp = kOpGetWindowsDirectory;
+         FakeSetString(kPackageKey, "InstallDir", "CX\\Games\\");
+     },
+     {}, kMirrorFiles, {}},
     {"no mirror of an install folder on another drive",
      [] {
          MirrorFiles();
