@@ -93,11 +93,10 @@ void ParseCommandLine(const char* text)
 void EraseRun(void)
 {
     char win[kPathSize];
-    if (Sys->GetWindowsDirectoryA(win, kPathSize - 1))
+    int found = Sys->GetWindowsDirectoryA(win, kPathSize - 1) != 0;
+    if (found)
         Sys->SetCurrentDirectoryA(win);
-    else
-        win[0] = 0;
-    LoadVirtualStore(win);
+    LoadVirtualStore(found ? win : "");
     RemoveShortcuts(0);
     RemoveInstalledFiles(0);
     RemoveSavedData(0);
