@@ -234,8 +234,12 @@ class Prefix:
         opts = [f"--event={event}"] if event else []
         opts += [f"--hold={h}" for h in hold]
         opts += [f"--cwd={cwd}"] if cwd else []
-        self.wine(r"C:\tools\driver.exe", r"C:\tools\log.txt", *opts, "--", program, *args)
-        return parse_log(log.read_bytes().decode("utf-8"))
+        rc = self.wine(r"C:\tools\driver.exe", r"C:\tools\log.txt", *opts, "--", program, *args,
+                       check=False)
+        said = log.read_bytes().decode("utf-8", "replace") if log.exists() else "(no log)"
+        if rc != 0:
+            raise RuntimeError(f"the driver failed with {rc}: {said!r}")
+        return parse_log(said)
 
 
 class Result:
