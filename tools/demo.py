@@ -65,11 +65,12 @@ def problems(result, pictures):
     elif result.boxes[-1][1] != COMPLETION:
         found.append("the last box was not the completion message")
     for png in pictures:
-        if not png.exists():
+        dark = dark_pixels(png) if png.exists() else None
+        if dark is None:
             found.append(f"{png.relative_to(ROOT)} was not taken")
-        elif dark_pixels(png) < 500:
+        elif dark < 500:
             found.append(f"{png.relative_to(ROOT)} shows a box without its text "
-                         f"({dark_pixels(png)} dark pixels; has the 32-bit Wine no font?)")
+                         f"({dark} dark pixels; has the 32-bit Wine no font?)")
     return found
 
 

@@ -16,15 +16,8 @@ export DEBIAN_FRONTEND=noninteractive
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
+. tools/apt_helpers.sh
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
-
-# The lists, refreshed once; a failure is one line and no more.
-refresh_lists() {
-    if ! apt-get update -qq >"$log" 2>&1; then
-        echo "setup: apt-get update could not read every index, going on with the lists it has" \
-             "($(grep -m1 '^E:' "$log" | cut -c1-160))"
-    fi
-}
 
 # All at once, the fast way; if that fails, each package alone, so the one
 # that cannot be had is named with what apt said about it.
@@ -36,8 +29,7 @@ install() {
         have "$pkg" && continue
         if ! apt-get install -y -qq "$pkg" >"$log" 2>&1; then
             echo "setup: cannot install $pkg:" >&2
-            grep -E '^(E:| .*(Depends|Breaks|Conflicts):)' "$log" | sed 's/^/    /' >&2 \
-                || tail -n 5 "$log" | sed 's/^/    /' >&2
+            apt_reason "$log"
             failed=1
         fi
     done
@@ -51,7 +43,7 @@ for pkg in mingw-w64 wine64 locales cmake make g++ googletest libgtest-dev clang
     have "$pkg" || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then
-    refresh_lists
+    update_lists "apt-get update" "$log"
     install "${need[@]}"
 fi
 

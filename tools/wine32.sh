@@ -13,6 +13,7 @@
 # Does nothing when DIR/root is complete for this version; the downloaded
 # packages stay in DIR/apt/cache for the next unpacking.
 set -euo pipefail
+. "$(dirname "$0")/apt_helpers.sh"
 
 dir=$(realpath -m "$1")
 root=$dir/root
@@ -31,16 +32,11 @@ apt_i386=(-o "Dir::State::Lists=$state/lists" -o "Dir::State::status=$state/stat
           -o APT::Install-Recommends=false)
 log=$state/apt.log
 
-# An index that cannot be read (a mirror in the middle of a sync) leaves
-# the others fetched; only a package that cannot then be had stops us.
-if ! apt-get "${apt_i386[@]}" update -qq >"$log" 2>&1; then
-    echo "setup: the i386 update could not read every index, going on with the lists it has" \
-         "($(grep -m1 '^E:' "$log" | cut -c1-160))"
-fi
+# Only a package that cannot be had stops us, not an index that cannot be read.
+update_lists "the i386 update" "$log" "${apt_i386[@]}"
 if ! apt-get "${apt_i386[@]}" -y -qq --download-only install "wine32=$version" >"$log" 2>&1; then
     echo "setup: cannot fetch the 32-bit Wine (wine32:i386 $version):" >&2
-    grep -E '^(E:| .*(Depends|Breaks|Conflicts):)' "$log" | sed 's/^/    /' >&2 \
-        || tail -n 5 "$log" | sed 's/^/    /' >&2
+    apt_reason "$log"
     exit 1
 fi
 

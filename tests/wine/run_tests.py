@@ -320,9 +320,8 @@ def limited_token_hands_the_run_to_one_elevated_copy():
     r = W.run(program=r"C:\windows\temp\VELDUNIN.EXE")
     completed(r)
     check(r.generations == [1], f"boxes shown by generations {r.generations}, not by the copy")
-    copies = [(g, name) for g, name in r.processes if name.lower() == "veldunin.exe"]
-    check(copies == [(1, "VELDUNIN.EXE")] or copies == [(1, "veldunin.exe")],
-          f"copies started: {r.processes}")
+    copies = [g for g, name in r.processes if name.lower() == "veldunin.exe"]
+    check(copies == [1], f"copies started: {r.processes}")
     package_gone(app, W.drive_c / "Games")
     pending = W.reg_query(SESSION_MANAGER, "PendingFileRenameOperations")
     check(r"C:\windows\temp\VELDUNIN.EXE".lower() in pending.lower(), f"not pending: {pending!r}")
