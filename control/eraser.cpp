@@ -27,10 +27,7 @@ static int IsBlank(unsigned char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Reads the /D path starting at text (just after the letter) and returns
-// where the scan resumes. A path too long for deletePath is dropped whole:
-// a shortened path could name another file.
-static const char* ReadDeletePath(const char* text)
+const char* ReadSwitchPath(const char* text, char* out)
 {
     int quoted = *text == '"';
     if (quoted)
@@ -43,11 +40,10 @@ static const char* ReadDeletePath(const char* text)
             fits = 0;
         for (int i = 0; i < width; i++, text++) {
             if (fits)
-                RunOptions.deletePath[n++] = *text;
+                out[n++] = *text;
         }
     }
-    RunOptions.deletePath[fits ? n : 0] = 0;
-    RunOptions.flags |= kFlagDelete;
+    out[fits ? n : 0] = 0;
     return text;
 }
 
@@ -79,29 +75,42 @@ void ParseCommandLine(const char* text)
         if (!letter)
             return;
         text++;
-        if (letter == 'D' || letter == 'd')
-            text = ReadDeletePath(text);
-        else if (letter == 'H' || letter == 'h')
+        if (letter == 'D' || letter == 'd') {
+            text = ReadSwitchPath(text, RunOptions.deletePath);
+            RunOptions.flags |= kFlagDelete;
+        } else if (letter == 'H' || letter == 'h')
             ReadWaitHandle(text);
         else if (letter == 'S' || letter == 's')
             RunOptions.flags |= kFlagSilent;
-        else if (letter == 'E' || letter == 'e')
+        else if (letter == 'E' || letter == 'e') {
+            text = ReadSwitchPath(text, RunOptions.installDir);
             RunOptions.flags |= kFlagElevatedCopy;
+        }
     }
 }
 
-void EraseRun(void)
+int EnterWindowsFolder(char* win)
+{
+    if (!Sys->GetWindowsDirectoryA(win, kPathSize - 1)) {
+        win[0] = 0;
+        return 0;
+    }
+    Sys->SetCurrentDirectoryA(win);
+    return 1;
+}
+
+// The user's items come first and last: the shortcuts, then the machine's
+// items unless a copy did them, then the VirtualStore and the registry.
+void EraseRun(int machinePartDone)
 {
     char win[kPathSize];
-    int found = Sys->GetWindowsDirectoryA(win, kPathSize - 1) != 0;
-    if (found)
-        Sys->SetCurrentDirectoryA(win);
-    LoadVirtualStore(found ? win : "");
+    EnterWindowsFolder(win);
     RemoveShortcuts(0);
-    RemoveInstalledFiles(0);
-    RemoveSavedData(0);
-    RemoveVirtualStoreFiles(0);
-    RemoveFoldersAndKeys(0);
+    if (!machinePartDone)
+        RemoveMachineItems(0);
+    LoadVirtualStore(win);
+    RemoveVirtualStore(0);
+    RemoveRegistryKeys();
 }
 
 int EraserMain(const char* args)
@@ -109,6 +118,7 @@ int EraserMain(const char* args)
     RunOptions.flags = 0;
     RunOptions.waitHandle = 0;
     RunOptions.deletePath[0] = 0;
+    RunOptions.installDir[0] = 0;
     PlatformInfo.isNtFamily = 0;
     DetectPlatform();
     LearnLeadBytes();
@@ -128,14 +138,18 @@ int EraserMain(const char* args)
             Sys->DeleteFileA(RunOptions.deletePath);
         return 0;
     }
+    if (RunOptions.flags & kFlagElevatedCopy)
+        return RunElevatedCopy();
 
     if (!LoadInstallPaths())
         return kExitNoInstallation;
-    int exitCode;
-    if (RunElevatedCopy(&exitCode))
+    int exitCode = 0;
+    int handedOver = HandMachinePartOver(&exitCode);
+    if (exitCode)
         return exitCode;
-    EraseRun();
-    ScheduleSelfRemoval();
+    EraseRun(handedOver);
+    if (!handedOver)
+        ScheduleSelfRemoval();
     Sys->MessageBoxA(0, CompletionText, NoticeCaption, kMessageBoxIconInformation);
     return 0;
 }

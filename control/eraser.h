@@ -7,17 +7,21 @@
 #include "paths/text.h"
 
 // kFlagElevatedCopy (/E) marks the elevated copy the program starts of
-// itself: it never asks for elevation again.
+// itself for the machine's items: it never asks for elevation again.
 enum { kFlagSilent = 0x1, kFlagWait = 0x2, kFlagDelete = 0x4, kFlagElevatedCopy = 0x8 };
 enum { kWaitMilliseconds = 5000 };
 // A declined elevation prompt ends the run untouched, with the system's
-// code for a cancelled operation.
-enum { kExitNoInstallation = -1, kExitDeclined = 1223 };
+// code for a cancelled operation; a copy whose exit code cannot be read
+// counts as failed.
+enum { kExitNoInstallation = -1, kExitCopyUnknown = 1, kExitDeclined = 1223 };
 
 struct RunOptionsRecord {
     uint32_t flags;
     uint32_t waitHandle;  // the /H number used as the handle value; 0: none
     char deletePath[kPathSize];
+    // The InstallDir value: read from the registry, or handed to the
+    // elevated copy with /E.
+    char installDir[kPathSize];
 };
 
 struct PlatformInfoRecord {
@@ -31,9 +35,22 @@ extern PlatformInfoRecord PlatformInfo;
 int EraserMain(const char* args);
 int DetectPlatform(void);
 void ParseCommandLine(const char* text);
-void EraseRun(void);
-// 1 when an elevated copy of the program did the run (or the user declined
-// to let it); exitCode then holds the code to end with. 0: go on here.
-int RunElevatedCopy(int* exitCode);
+// Reads the path of /D or /E at text (just after the letter) into out and
+// returns where the scan resumes. A path too long for out is dropped
+// whole: a shortened path could name another file.
+const char* ReadSwitchPath(const char* text, char* out);
+// Makes the Windows folder, which win receives, the current folder; 0
+// when the system does not say where it is (win is then empty).
+int EnterWindowsFolder(char* win);
+// The erase run of the process the user started. machinePartDone: an
+// elevated copy removed the machine's items already.
+void EraseRun(int machinePartDone);
+
+// Elevation (elevation.cpp). 1 when an elevated copy was to do the
+// machine's items; exitCode is then 0 when it did, else the code to end
+// with untouched. 0: this process does them itself.
+int HandMachinePartOver(int* exitCode);
+// The whole run of the elevated copy; returns its exit code.
+int RunElevatedCopy(void);
 
 #endif

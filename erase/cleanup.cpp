@@ -1,4 +1,5 @@
-// The package's folders, inside out, and its registry keys.
+// The package's folders, inside out, its registry keys, and the machine's
+// items as a whole.
 #include "erase/erase.h"
 #include "paths/removal.h"
 
@@ -34,13 +35,30 @@ void RemovePackageFoldersIn(SysHandle owner, const InstallPathsRecord* paths)
         RemoveFolderChain(owner, paths->baseDir, paths->appDir, FolderWordFolder);
 }
 
-void RemoveFoldersAndKeys(SysHandle owner)
+void RemovePackageFolders(SysHandle owner)
 {
     RemovePackageFoldersIn(owner, &InstallPaths);
-    if (VirtualStore.present)
-        RemovePackageFoldersIn(owner, &VirtualStore.paths);
+}
 
+void RemoveRegistryKeys(void)
+{
     Sys->RegDeleteKeyA(PackageKey);
     if (MakerKeyIsEmpty())
         Sys->RegDeleteKeyA(MakerKey);
+}
+
+void RemoveMachineItems(SysHandle owner)
+{
+    RemoveInstalledFiles(owner);
+    RemoveSavedData(owner);
+    RemovePackageFolders(owner);
+}
+
+int MachineItemsNeedRights(void)
+{
+    RightsCheck.active = 1;
+    RightsCheck.refused = 0;
+    RemoveMachineItems(0);
+    RightsCheck.active = 0;
+    return RightsCheck.refused;
 }

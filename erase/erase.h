@@ -57,6 +57,12 @@ extern VirtualStoreRecord VirtualStore;
 
 // 1 when InstallPaths has been filled from the registry.
 int LoadInstallPaths(void);
+// Fills InstallPaths from an InstallDir value by the registry's rules; 0
+// (InstallPaths empty) for an empty value or one too long to work below.
+int UseInstallDir(const char* value);
+// 1 for a path from the root of a drive ("X:\\...") or a UNC path: one
+// that names the same folder whatever the current folder is.
+int IsFullPath(const char* path);
 // 1 when the deepest path the erase run composes below these folders fits.
 int PackagePathsFit(const InstallPathsRecord* paths);
 // Fills VirtualStore; win is the Windows folder, or empty when unknown.
@@ -67,14 +73,23 @@ void LoadVirtualStore(const char* win);
 int ComposeTableFolder(char* out, const FileEntry* entry, const InstallPathsRecord* paths,
                        const char* win);
 
-// The phases of the erase run. The last three work in the install folder
-// and, after it, in its mirror in the VirtualStore, each through an inner
-// step that is given the folders to work in.
+// The phases of the erase run. The machine's items are the installed
+// files, the saved data and the package folders of the install folder;
+// the user's are the shortcuts, the mirror in the VirtualStore and the
+// registry keys. The mirror goes by the install folder's rules, through
+// inner steps that are given the folders to work in.
 void RemoveShortcuts(SysHandle owner);
 void RemoveInstalledFiles(SysHandle owner);
 void RemoveSavedData(SysHandle owner);
-void RemoveVirtualStoreFiles(SysHandle owner);
-void RemoveFoldersAndKeys(SysHandle owner);
+void RemovePackageFolders(SysHandle owner);
+void RemoveVirtualStore(SysHandle owner);
+void RemoveRegistryKeys(void);
+
+// The three phases of the machine's items, in their order.
+void RemoveMachineItems(SysHandle owner);
+// 1 when a present machine item would be refused to this process for lack
+// of rights. Walks what RemoveMachineItems walks; removes and shows nothing.
+int MachineItemsNeedRights(void);
 
 void RemoveInstalledFilesIn(SysHandle owner, const InstallPathsRecord* paths, const char* win);
 void RemoveSavedDataIn(SysHandle owner, const InstallPathsRecord* paths);

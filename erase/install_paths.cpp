@@ -1,19 +1,21 @@
 // Finding the installation through the current user's registry.
 #include "erase/erase.h"
 
+#include "control/eraser.h"
+
 InstallPathsRecord InstallPaths;
 
-// Reads InstallDir into baseDir. The call gets one byte less than the
-// buffer holds, so that a value stored without its terminating NUL still
-// gets one; a longer value is refused, never cut short (Win32 reports no
+// Reads InstallDir into RunOptions.installDir. The call gets one byte
+// less than the buffer holds, so that a value stored without its
+// terminating NUL still gets one; a longer value is refused, never cut short (Win32 reports no
 // more than it was given room for).
 static int ReadInstallDir(SysHandle key)
 {
     uint32_t size = kPathSize - 1;
-    if (Sys->RegQueryValueExA(key, InstallDirValue, InstallPaths.baseDir, &size) != 0)
+    if (Sys->RegQueryValueExA(key, InstallDirValue, RunOptions.installDir, &size) != 0)
         return 0;
-    InstallPaths.baseDir[size] = 0;
-    return InstallPaths.baseDir[0] != 0;
+    RunOptions.installDir[size] = 0;
+    return 1;
 }
 
 // Every path the erase run composes below appDir must fit, or the run
@@ -28,14 +30,16 @@ int PackagePathsFit(const InstallPathsRecord* paths)
            FormatText(probe, kPathSize, SaveSlotFormat, prefix, kSaveSlotLast);
 }
 
-int LoadInstallPaths(void)
+int IsFullPath(const char* path)
 {
-    SysHandle key = 0;
-    if (Sys->RegOpenKeyExA(PackageKey, &key) != 0)
-        return 0;
-    int found = ReadInstallDir(key);
-    Sys->RegCloseKey(key);
-    if (!found)
+    int letter = path[0] | 0x20;
+    return (letter >= 'a' && letter <= 'z' && path[1] == ':' && path[2] == '\\') ||
+           (path[0] == '\\' && path[1] == '\\');
+}
+
+int UseInstallDir(const char* value)
+{
+    if (!value[0] || !ComposePath(InstallPaths.baseDir, value))
         return 0;
     FixTrailingSeparator(InstallPaths.baseDir, kStripSeparator);
     if (!ComposePath(InstallPaths.appDir, InstallPaths.baseDir, "\\", PackageSubpath) ||
@@ -45,4 +49,14 @@ int LoadInstallPaths(void)
         return 0;
     }
     return 1;
+}
+
+int LoadInstallPaths(void)
+{
+    SysHandle key = 0;
+    if (Sys->RegOpenKeyExA(PackageKey, &key) != 0)
+        return 0;
+    int found = ReadInstallDir(key);
+    Sys->RegCloseKey(key);
+    return found && UseInstallDir(RunOptions.installDir);
 }

@@ -32,8 +32,8 @@ static void RemoveSaveSlot(SysHandle owner, const char* prefix, int slot)
             ShowCannotDeleteNoticeParts(owner, prefix, found.fileName, "");
             continue;
         }
-        if (IsSaveFile(path) && !Sys->DeleteFileA(path))
-            ShowCannotDeleteNotice(owner, path);
+        if (IsSaveFile(path))
+            DeleteFoundFile(owner, path, found.attributes);
     } while (Sys->FindNextFileA(search, &found));
     Sys->FindClose(search);
 }

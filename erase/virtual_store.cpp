@@ -58,10 +58,13 @@ void LoadVirtualStore(const char* win)
     VirtualStore.present = 1;
 }
 
-void RemoveVirtualStoreFiles(SysHandle owner)
+// The mirror belongs to the user: its files and folders go in the user's
+// own process, after the install folder's.
+void RemoveVirtualStore(SysHandle owner)
 {
     if (!VirtualStore.present)
         return;
     RemoveInstalledFilesIn(owner, &VirtualStore.paths, VirtualStore.windowsDir);
     RemoveSavedDataIn(owner, &VirtualStore.paths);
+    RemovePackageFoldersIn(owner, &VirtualStore.paths);
 }

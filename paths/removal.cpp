@@ -6,11 +6,26 @@ const char NoticeCaption[] = "碧環デスクトップアクセサリー";
 const char FolderWordFolder[] = "フォルダ";
 const char FolderWordStartMenu[] = "スタートメニュー";
 
+RightsCheckRecord RightsCheck;
+
 enum { kNoticeSize = 1024 };
 
 static void ShowWarning(SysHandle owner, const char* text)
 {
-    Sys->MessageBoxA(owner, text, NoticeCaption, kMessageBoxIconWarning);
+    if (!RightsCheck.active)
+        Sys->MessageBoxA(owner, text, NoticeCaption, kMessageBoxIconWarning);
+}
+
+// Opening an item for deletion succeeds where it grants DELETE or its
+// folder grants FILE_DELETE_CHILD. Any other refusal (a running program's
+// file, a read-only file, a sharing clash) shows only at the delete
+// itself, and the notice then says so. Always 1: the walk goes on.
+static int CheckRights(const char* path, uint32_t attributes)
+{
+    if (Sys->OpenForDelete(path, (attributes & kFileAttributeDirectory) != 0) ==
+        kErrorAccessDenied)
+        RightsCheck.refused = 1;
+    return 1;
 }
 
 void ShowNotEmptyNotice(SysHandle owner, const char* path, const char* folderWord)
@@ -52,12 +67,19 @@ int PathExists(const char* path)
     return FindExact(path, &found);
 }
 
+void DeleteFoundFile(SysHandle owner, const char* path, uint32_t attributes)
+{
+    if (RightsCheck.active)
+        CheckRights(path, attributes);
+    else if (!Sys->DeleteFileA(path))
+        ShowCannotDeleteNotice(owner, path);
+}
+
 void DeleteIfPresent(SysHandle owner, const char* path)
 {
-    if (!PathExists(path))
-        return;
-    if (!Sys->DeleteFileA(path))
-        ShowCannotDeleteNotice(owner, path);
+    SysFindData found;
+    if (FindExact(path, &found))
+        DeleteFoundFile(owner, path, found.attributes);
 }
 
 void DeleteIfPresentIn(SysHandle owner, const char* folder, const char* name,
@@ -107,6 +129,8 @@ int RemoveFolderIfEmpty(SysHandle owner, const char* path, const char* folderWor
         return 1;
     if (!(found.attributes & kFileAttributeDirectory))
         return 0;
+    if (RightsCheck.active)
+        return CheckRights(path, found.attributes);
     if (!IsFolderEmpty(path)) {
         ShowNotEmptyNotice(owner, path, folderWord);
         return 0;

@@ -8,6 +8,17 @@
 
 #include "sysops/sysops.h"
 
+// While RightsCheck.active is 1 the primitives remove nothing and show
+// nothing: for each present item they only ask the system whether this
+// process may delete it, and set refused when it may not for lack of
+// rights. A folder then counts as removed, so that a walk goes on to the
+// folders above it.
+struct RightsCheckRecord {
+    int active;
+    int refused;
+};
+extern RightsCheckRecord RightsCheck;
+
 extern const char NoticeCaption[];
 extern const char FolderWordFolder[];     // the package folders
 extern const char FolderWordStartMenu[];  // the Start Menu group
@@ -20,6 +31,8 @@ void ShowCannotDeleteNoticeParts(SysHandle owner, const char* folder, const char
 
 // 1 when an exact-path search finds something; a folder counts.
 int PathExists(const char* path);
+// Deletes a file that was found, or reports it.
+void DeleteFoundFile(SysHandle owner, const char* path, uint32_t attributes);
 void DeleteIfPresent(SysHandle owner, const char* path);
 // DeleteIfPresent on folder + name + extension. A path too long for the
 // buffer is never acted on under a shortened name: it is reported like a

@@ -21,8 +21,11 @@ enum : uint32_t { kReparseTagNameSurrogate = 0x20000000u };
 enum : uint32_t { kInvalidFileAttributes = 0xFFFFFFFFu };
 enum { kPlatformWin32Nt = 2 };
 enum { kCsidlPrograms = 0x02, kCsidlDesktopDirectory = 0x10, kCsidlLocalAppData = 0x1C };
-enum { kTokenElevationTypeDefault = 1, kTokenElevationTypeFull = 2, kTokenElevationTypeLimited = 3 };
-enum { kErrorCancelled = 1223 };
+enum { kTokenElevationUnknown = 0, kTokenElevated = 1, kTokenNotElevated = 2 };
+enum { kErrorAccessDenied = 5, kErrorProcNotFound = 127, kErrorCancelled = 1223 };
+// SetProcessMitigationPolicy: the redirection guard, and its flag that
+// enforces it (Windows 10 22H2 and later).
+enum { kProcessRedirectionTrustPolicy = 16, kEnforceRedirectionTrust = 1 };
 enum : uint32_t { kWaitInfinite = 0xFFFFFFFFu };
 enum { kMoveFileDelayUntilReboot = 4 };
 enum { kMessageBoxIconWarning = 0x30, kMessageBoxIconInformation = 0x40 };
@@ -77,14 +80,22 @@ struct SystemOps {
     uint32_t (*GetACP)(void);
     int (*GetCPInfo)(uint32_t codePage, SysCpInfo* info);
 
-    // OpenProcessToken + GetTokenInformation(TokenElevationType) for this
-    // process: a kTokenElevationType value, or 0 where the system cannot
-    // tell (the older family, NT 4 to XP).
-    uint32_t (*GetTokenElevationType)(void);
+    // OpenProcessToken + GetTokenInformation(TokenElevation) for this
+    // process: kTokenElevated or kTokenNotElevated, or kTokenElevationUnknown
+    // where the system cannot tell (the older family, NT 4 to XP).
+    uint32_t (*GetTokenElevation)(void);
+    // CreateFileA of the item itself (never what a link points to) for
+    // DELETE access with full sharing, closed again at once: 0 when it
+    // opens, else the error. Nothing is changed.
+    uint32_t (*OpenForDelete)(const char* path, int isFolder);
     // ShellExecuteExA with SEE_MASK_NOCLOSEPROCESS: 1 and the new
-    // process, or 0 and the error (kErrorCancelled: the user declined).
+    // process, or 0 and the error (kErrorCancelled: the user declined;
+    // kErrorProcNotFound: no shell to ask).
     int (*ShellExecuteExA)(const char* verb, const char* file, const char* parameters,
                            SysHandle* process, uint32_t* error);
+    // SetProcessMitigationPolicy with a one-word policy record; 0 where
+    // the system lacks the call or the policy.
+    int (*SetProcessMitigationPolicy)(uint32_t policy, uint32_t flags);
     int (*GetExitCodeProcess)(SysHandle process, uint32_t* code);
 
     uint32_t (*WaitForSingleObject)(SysHandle handle, uint32_t milliseconds);

@@ -20,8 +20,9 @@ typedef HRESULT(WINAPI* ShellMallocProc)(IMalloc**);
 typedef BOOL(WINAPI* ShellExecuteExProc)(SHELLEXECUTEINFOA*);
 typedef BOOL(WINAPI* OpenProcessTokenProc)(HANDLE, DWORD, HANDLE*);
 typedef BOOL(WINAPI* GetTokenInformationProc)(HANDLE, int, void*, DWORD, DWORD*);
+typedef BOOL(WINAPI* SetMitigationPolicyProc)(int, void*, SIZE_T);
 
-enum { kTokenElevationTypeClass = 18 };  // TOKEN_INFORMATION_CLASS, from Vista on
+enum { kTokenElevationClass = 20 };  // TOKEN_INFORMATION_CLASS, from Vista on
 
 // 1 once every later library load looks in the system folder only.
 static int SearchRestricted;
@@ -221,13 +222,14 @@ static int W32GetCPInfo(uint32_t codePage, SysCpInfo* out)
     return 1;
 }
 
-// Windows before Vista has no elevation type, and the older family no
-// tokens at all: both answer 0. A test build of the Wine scenarios
-// pretends to run with a limited token, which Wine never gives.
-static uint32_t W32GetTokenElevationType(void)
+// Windows before Vista cannot say whether a token is elevated, and the
+// older family has no tokens at all: both answer "unknown". A test build
+// of the Wine scenarios pretends to run with a token that is not elevated
+// and is refused every item, which Wine never does.
+static uint32_t W32GetTokenElevation(void)
 {
 #ifdef ERASER_PRETEND_LIMITED_TOKEN
-    return kTokenElevationTypeLimited;
+    return kTokenNotElevated;
 #else
     HMODULE advapi = GetModuleHandleA("ADVAPI32.DLL");
     OpenProcessTokenProc openToken = LookUp(OpenProcessTokenProc, advapi, "OpenProcessToken");
@@ -235,13 +237,40 @@ static uint32_t W32GetTokenElevationType(void)
         LookUp(GetTokenInformationProc, advapi, "GetTokenInformation");
     HANDLE token = 0;
     if (!openToken || !tokenInformation || !openToken(GetCurrentProcess(), TOKEN_QUERY, &token))
-        return 0;
-    DWORD type = 0, size = 0;
-    if (!tokenInformation(token, kTokenElevationTypeClass, &type, sizeof type, &size))
-        type = 0;
+        return kTokenElevationUnknown;
+    DWORD elevated = 0, size = 0;
+    uint32_t answer = kTokenElevationUnknown;
+    if (tokenInformation(token, kTokenElevationClass, &elevated, sizeof elevated, &size))
+        answer = elevated ? kTokenElevated : kTokenNotElevated;
     CloseHandle(token);
-    return type;
+    return answer;
 #endif
+}
+
+static uint32_t W32OpenForDelete(const char* path, int isFolder)
+{
+#ifdef ERASER_PRETEND_LIMITED_TOKEN
+    (void)path;
+    (void)isFolder;
+    return ERROR_ACCESS_DENIED;
+#else
+    DWORD flags = FILE_FLAG_OPEN_REPARSE_POINT | (isFolder ? FILE_FLAG_BACKUP_SEMANTICS : 0);
+    HANDLE item = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              0, OPEN_EXISTING, flags, 0);
+    if (item == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    CloseHandle(item);
+    return 0;
+#endif
+}
+
+static int W32SetProcessMitigationPolicy(uint32_t policy, uint32_t flags)
+{
+    SetMitigationPolicyProc setPolicy = LookUp(SetMitigationPolicyProc,
+                                               GetModuleHandleA("KERNEL32.DLL"),
+                                               "SetProcessMitigationPolicy");
+    DWORD record = flags;
+    return setPolicy && setPolicy((int)policy, &record, sizeof record);
 }
 
 static int W32ShellExecuteEx(const char* verb, const char* file, const char* parameters,
@@ -323,7 +352,8 @@ static const SystemOps Win32Ops = {
     W32GetShortPathName, W32SetCurrentDirectory, W32GetSpecialFolderPath,
     W32RegOpenKeyEx, W32RegQueryValueEx, W32RegQueryInfoKey, W32RegDeleteKey,
     W32RegCloseKey, W32GetVersionEx, W32GetACP, W32GetCPInfo,
-    W32GetTokenElevationType, W32ShellExecuteEx, W32GetExitCodeProcess,
+    W32GetTokenElevation, W32OpenForDelete, W32ShellExecuteEx, W32SetProcessMitigationPolicy,
+    W32GetExitCodeProcess,
     W32WaitForSingleObject, W32CloseHandle, W32MessageBox, W32Lstrcmpi,
     W32CreateFile, W32ReadFile, W32WriteFile, W32SetFilePointerToStart,
 };

@@ -1,6 +1,8 @@
 #include "tests/fake_system.h"
 
+#include "control/eraser.h"
 #include "erase/erase.h"
+#include "paths/removal.h"
 
 #include <string.h>
 
@@ -14,7 +16,8 @@ const char* const FakeOpNames[kOpCount] = {
     "GetWindowsDirectory", "GetModuleFileName", "GetShortPathName", "SetCurrentDirectory",
     "GetSpecialFolderPath", "RegOpenKeyEx", "RegQueryValueEx", "RegQueryInfoKey",
     "RegDeleteKey", "RegCloseKey", "GetVersionEx", "GetACP", "GetCPInfo",
-    "GetTokenElevationType", "ShellExecuteEx", "GetExitCodeProcess",
+    "GetTokenElevation", "OpenForDelete", "ShellExecuteEx", "SetProcessMitigationPolicy",
+    "GetExitCodeProcess",
     "WaitForSingleObject", "CloseHandle", "MessageBox", "lstrcmpi", "CreateFile",
     "ReadFile", "WriteFile", "SetFilePointer",
 };
@@ -102,6 +105,21 @@ static FakeNode* Node(const std::string& path)
     return it == Fake.nodes.end() ? nullptr : &it->second;
 }
 
+// 1 when the token may not change the item at path: it lies below a
+// protected folder and the token is not elevated.
+static bool Refused(const std::string& path)
+{
+    if (Fake.token != kFakeTokenLimited && Fake.token != kFakeTokenStandard)
+        return false;
+    std::string item = Key(path);
+    for (const std::string& dir : Fake.protectedDirs) {
+        std::string folded = FakeFold(dir) + "\\";
+        if (item.compare(0, folded.size(), folded) == 0)
+            return true;
+    }
+    return false;
+}
+
 static bool HasChildren(const std::string& folded)
 {
     auto it = Fake.nodes.upper_bound(folded + "\\");
@@ -112,6 +130,7 @@ void FakeReset()
 {
     Fake = FakeState();
     VirtualStore.present = 0;
+    RightsCheck = RightsCheckRecord();
     extern const SystemOps FakeOps;
     Sys = &FakeOps;
     FakeAddFolder("C:");
@@ -307,7 +326,7 @@ static int FakeDeleteFile(const char* path)
     if (Fails(kOpDeleteFile))
         return 0;
     FakeNode* node = Node(path);
-    if (!node || node->isFolder || node->locked)
+    if (!node || node->isFolder || node->locked || Refused(path))
         return 0;
     Forget(Key(path));
     return 1;
@@ -319,7 +338,7 @@ static int FakeRemoveDirectory(const char* path)
         return 0;
     FakeNode* node = Node(path);
     if (!node || !node->isFolder || node->locked || HasChildren(Key(path)) ||
-        Key(path).size() <= 2)
+        Key(path).size() <= 2 || Refused(path))
         return 0;
     Forget(Key(path));
     return 1;
@@ -331,7 +350,8 @@ static int FakeMoveFile(const char* from, const char* to)
         return 0;
     FakeNode* node = Node(from);
     std::string target = Absolute(to);
-    if (!node || node->isFolder || node->locked || Node(to) || !FakeIsFolder(Parent(target)))
+    if (!node || node->isFolder || node->locked || Node(to) || !FakeIsFolder(Parent(target)) ||
+        Refused(from) || Refused(to))
         return 0;
     FakeNode moved = *node;
     moved.path = target;
@@ -342,7 +362,9 @@ static int FakeMoveFile(const char* from, const char* to)
 
 static int FakeMoveFileEx(const char* from, const char* to, uint32_t flags)
 {
-    if (Fails(kOpMoveFileEx) || to || flags != kMoveFileDelayUntilReboot || !Node(from))
+    // The request goes into the machine's registry: an elevated token's.
+    bool limited = Fake.token == kFakeTokenLimited || Fake.token == kFakeTokenStandard;
+    if (Fails(kOpMoveFileEx) || to || flags != kMoveFileDelayUntilReboot || !Node(from) || limited)
         return 0;
     Fake.delayedDeletes.push_back(from);
     return 1;
@@ -351,7 +373,7 @@ static int FakeMoveFileEx(const char* from, const char* to, uint32_t flags)
 static int FakeWriteProfileString(const char* section, const char* key, const char* value,
                                   const char* file)
 {
-    if (Fails(kOpWriteProfileString) || !FakeIsFolder(Parent(Absolute(file))))
+    if (Fails(kOpWriteProfileString) || !FakeIsFolder(Parent(Absolute(file))) || Refused(file))
         return 0;
     FakeNode* node = Node(file);
     if (node && (node->locked || node->isFolder))
@@ -430,7 +452,7 @@ static int FakeGetSpecialFolderPath(int csidl, char* out)
 
 // ---- registry
 
-enum { kErrorFileNotFound = 2, kErrorAccessDenied = 5, kErrorMoreData = 234, kErrorFault = 31 };
+enum { kErrorFileNotFound = 2, kErrorMoreData = 234, kErrorFault = 31 };
 
 static long FakeRegOpenKey(const char* subKey, SysHandle* key)
 {
@@ -539,9 +561,68 @@ static int FakeGetCPInfo(uint32_t codePage, SysCpInfo* info)
     return 1;
 }
 
-static uint32_t FakeGetTokenElevationType()
+static uint32_t FakeGetTokenElevation()
 {
-    return Fails(kOpGetTokenElevationType) ? 0 : Fake.elevationType;
+    if (Fails(kOpGetTokenElevation) || Fake.token == kFakeTokenUnknown)
+        return kTokenElevationUnknown;
+    return Fake.token == kFakeTokenFull ? kTokenElevated : kTokenNotElevated;
+}
+
+// A locked file opens for deletion: only the delete itself is refused.
+static uint32_t FakeOpenForDelete(const char* path, int)
+{
+    if (Fails(kOpOpenForDelete))
+        return kErrorFault;
+    if (!Node(path))
+        return kErrorFileNotFound;
+    return Refused(path) ? kErrorAccessDenied : 0;
+}
+
+static void SwapAccounts()
+{
+    std::swap(Fake.keys, Fake.otherAccount.keys);
+    std::swap(Fake.desktopDir, Fake.otherAccount.desktopDir);
+    std::swap(Fake.programsDir, Fake.otherAccount.programsDir);
+    std::swap(Fake.localAppDataDir, Fake.otherAccount.localAppDataDir);
+}
+
+// The copy is a process of its own: the program's records and the
+// current folder are its own, and it starts in the system folder, as an
+// elevated program does.
+static uint32_t RunCopy(const char* parameters)
+{
+    if (Fake.copyCrash)
+        return Fake.copyCrash;
+    RunOptionsRecord options = RunOptions;
+    PlatformInfoRecord platform = PlatformInfo;
+    InstallPathsRecord paths = InstallPaths;
+    VirtualStoreRecord store = VirtualStore;
+    RightsCheckRecord check = RightsCheck;
+    std::string currentDir = Fake.currentDir;
+    FakeToken token = Fake.token;
+    int before[kOpCount];
+    memcpy(before, Fake.calls, sizeof before);
+
+    if (Fake.copyInOtherAccount)
+        SwapAccounts();
+    Fake.token = kFakeTokenFull;
+    Fake.process = 1;
+    Fake.currentDir = Fake.windowsDir + "\\system32";
+    uint32_t code = (uint32_t)EraserMain(parameters);
+    Fake.process = 0;
+    Fake.token = token;
+    if (Fake.copyInOtherAccount)
+        SwapAccounts();
+
+    for (int op = 0; op < kOpCount; op++)
+        Fake.copyCalls[op] += Fake.calls[op] - before[op];
+    Fake.currentDir = currentDir;
+    RunOptions = options;
+    PlatformInfo = platform;
+    InstallPaths = paths;
+    VirtualStore = store;
+    RightsCheck = check;
+    return code;
 }
 
 static int FakeShellExecuteEx(const char* verb, const char* file, const char* parameters,
@@ -554,7 +635,17 @@ static int FakeShellExecuteEx(const char* verb, const char* file, const char* pa
         return 0;
     }
     Fake.launches.push_back(std::string(verb) + " " + file + " " + parameters);
+    Fake.copyExitCode = RunCopy(parameters);
     *process = (SysHandle)(uintptr_t)kFakeCopyHandle;
+    return 1;
+}
+
+static int FakeSetMitigationPolicy(uint32_t policy, uint32_t flags)
+{
+    if (Fails(kOpSetMitigationPolicy))
+        return 0;
+    Fake.mitigationPolicy = policy;
+    Fake.mitigationFlags = flags;
     return 1;
 }
 
@@ -588,7 +679,7 @@ static int FakeMessageBox(SysHandle, const char* text, const char* caption, uint
 {
     if (Fails(kOpMessageBox))
         return 0;
-    Fake.boxes.push_back({caption, text, style});
+    Fake.boxes.push_back({caption, text, style, Fake.process});
     return 1;
 }
 
@@ -609,7 +700,7 @@ static SysHandle FakeCreateFile(const char* path, int forWriting)
     if (node && (node->isFolder || node->locked))
         return 0;
     if (forWriting) {
-        if (node || !FakeIsFolder(Parent(Absolute(path))))
+        if (node || !FakeIsFolder(Parent(Absolute(path))) || Refused(path))
             return 0;
         FakeAddFile(path);
     } else if (!node) {
@@ -660,7 +751,8 @@ const SystemOps FakeOps = {
     FakeGetShortPathName, FakeSetCurrentDirectory, FakeGetSpecialFolderPath,
     FakeRegOpenKey, FakeRegQueryValue, FakeRegQueryInfoKey, FakeRegDeleteKey,
     FakeRegCloseKey, FakeGetVersionEx, FakeGetACP, FakeGetCPInfo,
-    FakeGetTokenElevationType, FakeShellExecuteEx, FakeGetExitCodeProcess,
+    FakeGetTokenElevation, FakeOpenForDelete, FakeShellExecuteEx, FakeSetMitigationPolicy,
+    FakeGetExitCodeProcess,
     FakeWaitForSingleObject, FakeCloseHandle, FakeMessageBox, FakeCompare,
     FakeCreateFile, FakeReadFile, FakeWriteFile, FakeSetFilePointer,
 };

@@ -1,10 +1,13 @@
 // An in-memory stand-in for the system behind the seam, for native tests.
 //
-// Files and folders with case-insensitive names on drive C:, a registry
-// under HKEY_CURRENT_USER, shell folders, the Windows folder, the module
-// path, the version answer and code page 932 lead bytes. It records every
-// message box, wait and delayed delete, counts open handles, and can make
-// any one operation fail.
+// Files and folders with case-insensitive names on drive C:, two accounts
+// (each with its registry under HKEY_CURRENT_USER and its shell folders),
+// a token, folders that only an elevated token may change, the Windows
+// folder, the module path, the version answer and code page 932 lead
+// bytes. "runas" runs the program again as a second process, elevated, in
+// the account a test names. It records every message box, wait and
+// delayed delete, counts open handles, and can make any one operation
+// fail.
 #ifndef ERASER_FAKE_SYSTEM_H
 #define ERASER_FAKE_SYSTEM_H
 
@@ -22,7 +25,8 @@ enum FakeOp {
     kOpGetWindowsDirectory, kOpGetModuleFileName, kOpGetShortPathName,
     kOpSetCurrentDirectory, kOpGetSpecialFolderPath, kOpRegOpenKey, kOpRegQueryValue,
     kOpRegQueryInfoKey, kOpRegDeleteKey, kOpRegCloseKey, kOpGetVersionEx, kOpGetACP,
-    kOpGetCPInfo, kOpGetTokenElevationType, kOpShellExecuteEx, kOpGetExitCodeProcess,
+    kOpGetCPInfo, kOpGetTokenElevation, kOpOpenForDelete, kOpShellExecuteEx,
+    kOpSetMitigationPolicy, kOpGetExitCodeProcess,
     kOpWaitForSingleObject, kOpCloseHandle, kOpMessageBox, kOpCompare,
     kOpCreateFile, kOpReadFile, kOpWriteFile, kOpSetFilePointer, kOpCount
 };
@@ -40,12 +44,26 @@ struct FakeNode {
 struct FakeBox {
     std::string caption, text;
     uint32_t style;
+    int process;  // 0: the program the test started, 1: its elevated copy
 };
 
 struct FakeKey {
     std::string path;
     std::map<std::string, std::string> values;  // folded name -> raw bytes
 };
+
+// What an account has of its own. The current process's account is held
+// in FakeState itself; otherAccount is the one an elevation may switch to
+// (an administrator's whose password a standard user typed, or the
+// hidden one of Administrator protection).
+struct FakeAccount {
+    std::map<std::string, FakeKey> keys;
+    std::string desktopDir, programsDir, localAppDataDir;
+};
+
+// The token: unknown before Vista (and then never refused anything);
+// a limited administrator's and a standard user's are not elevated.
+enum FakeToken { kFakeTokenUnknown, kFakeTokenLimited, kFakeTokenStandard, kFakeTokenFull };
 
 struct FakeState {
     std::map<std::string, FakeNode> nodes;  // by folded full path
@@ -57,12 +75,22 @@ struct FakeState {
     std::string desktopDir, programsDir, localAppDataDir;  // empty: lookup fails
     uint32_t platformId = kPlatformWin32Nt;
     uint32_t codePage = 932;
-    // Elevation: the token's answer, and what starting the elevated copy
-    // does: 0 starts it (its process handle is kFakeCopyHandle, its exit
-    // code copyExitCode), anything else fails with that error.
-    uint32_t elevationType = 0;
+    // Elevation. Below these folders a token that is not elevated is
+    // refused with access denied, and so is its restart request.
+    FakeToken token = kFakeTokenUnknown;
+    std::vector<std::string> protectedDirs = {"C:\\WINDOWS", "C:\\Program Files"};
+    FakeAccount otherAccount;
+    // Starting the elevated copy: shellExecuteError fails it with that
+    // error; else it runs (its process handle is kFakeCopyHandle) with a
+    // full token, in otherAccount when copyInOtherAccount, and ends with
+    // its exit code, or with copyCrash before it does anything.
     uint32_t shellExecuteError = 0;
+    bool copyInOtherAccount = false;
+    uint32_t copyCrash = 0;
+    int process = 0;  // 1 while the copy runs
     uint32_t copyExitCode = 0;
+    int copyCalls[kOpCount] = {};  // the calls the copy made
+    uint32_t mitigationPolicy = 0, mitigationFlags = 0;  // the last one set
     std::vector<std::string> launches;  // verb, file and parameters, by blanks
 
     std::vector<FakeBox> boxes;

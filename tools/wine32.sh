@@ -20,7 +20,7 @@ root=$dir/root
 state=$dir/apt
 version=$(dpkg-query -W -f='${Version}' wine64)
 stamp=$root/.complete
-done="wine32 $version, loader wrapper 2"
+done="wine32 $version, loader wrapper 2, fonts"
 [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$done" ] && exit 0
 
 echo "setup: unpacking the 32-bit Wine $version into ${root#"$PWD"/}"
@@ -32,10 +32,14 @@ apt_i386=(-o "Dir::State::Lists=$state/lists" -o "Dir::State::status=$state/stat
           -o APT::Install-Recommends=false)
 log=$state/apt.log
 
+# Wine's own fonts come too: without Marlett the close button of a box's
+# title bar reads "r".
+packages=("wine32=$version" "fonts-wine=$version")
+
 # Only a package that cannot be had stops us, not an index that cannot be read.
 update_lists "the i386 update" "$log" "${apt_i386[@]}"
-if ! apt-get "${apt_i386[@]}" -y -qq --download-only install "wine32=$version" >"$log" 2>&1; then
-    echo "setup: cannot fetch the 32-bit Wine (wine32:i386 $version):" >&2
+if ! apt-get "${apt_i386[@]}" -y -qq --download-only install "${packages[@]}" >"$log" 2>&1; then
+    echo "setup: cannot fetch the 32-bit Wine (wine32:i386 and fonts-wine $version):" >&2
     apt_reason "$log"
     exit 1
 fi
@@ -47,7 +51,7 @@ while read -r pkg ver arch; do
     file=$state/cache/${pkg}_${ver//:/%3a}_${arch}.deb
     [ -f "$file" ] || { echo "setup: $file was not downloaded" >&2; exit 1; }
     debs+=("$file")
-done < <(apt-get "${apt_i386[@]}" -s install "wine32=$version" 2>/dev/null |
+done < <(apt-get "${apt_i386[@]}" -s install "${packages[@]}" 2>/dev/null |
          sed -n 's/^Inst \([^ ]*\) (\([^ ]*\) [^[]*\[\([a-z0-9]*\)\]).*/\1 \2 \3/p')
 
 rm -rf "$root"

@@ -1,5 +1,5 @@
 // Any bytes as the argument text: the parse stays inside its buffers and
-// the /D path is either copied whole or dropped.
+// the /D and /E paths are either copied whole or dropped.
 #include <string.h>
 
 #include <string>
@@ -19,11 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     RunOptions = RunOptionsRecord();
     ParseCommandLine(text.c_str());
 
-    size_t n = strnlen(RunOptions.deletePath, kPathSize);
-    if (n >= (size_t)kPathSize)
-        __builtin_trap();
-    if (n && text.find(RunOptions.deletePath) == std::string::npos)
-        __builtin_trap();  // a path must be a piece of the text, never a cut-down one
+    for (const char* path : {RunOptions.deletePath, RunOptions.installDir}) {
+        size_t n = strnlen(path, kPathSize);
+        if (n >= (size_t)kPathSize)
+            __builtin_trap();
+        if (n && text.find(path) == std::string::npos)
+            __builtin_trap();  // a path must be a piece of the text, never a cut-down one
+    }
     auto has = [&](const char* upper, const char* lower) {
         return text.find(upper) != std::string::npos || text.find(lower) != std::string::npos;
     };

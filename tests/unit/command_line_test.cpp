@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <set>
 
+#include "tests/package_model.h"
 #include "tests/unit/fixture.h"
 
 class CommandLineTest : public FakeTest {
@@ -137,77 +139,240 @@ TEST_F(CommandLineTest, PlatformFamilyComesFromTheVersionQuery)
     EXPECT_FALSE(PlatformInfo.isNtFamily);
 }
 
-// Elevation: only a limited administrator's token on the NT family, with
-// an installation found, starts the elevated copy, which then does the
-// whole run; the first process touches and shows nothing itself.
-TEST_F(CommandLineTest, ElevatedCopyOnlyForALimitedTokenAndNeverTwice)
+// Elevation in every kind of account. The machine's items go in an
+// elevated copy only where this token would be refused one; the copy is
+// handed the install folder and never looks at any account's own items,
+// and the user's items stay with the first process. The other account
+// (an administrator's, or the hidden one of Administrator protection)
+// holds a package key and a desktop shortcut of its own, which nothing
+// may touch.
+const std::string kProgramFiles = "C:\\Program Files\\Games\\";
+const std::string kOtherDesktop = "C:\\USERS\\ADMIN\\Desktop";
+const std::string kSelf = "C:\\WINDOWS\\TEMP\\VELDUNIN.EXE";
+
+enum Outcome { kGone, kUntouched, kMachineItemsOnly, kUserRightsOnly };
+
+struct AccountCase {
+    const char* name;
+    uint32_t platformId;
+    FakeToken token;
+    std::string installDir;
+    const char* args;
+    void (*arrange)();
+    bool otherAccount;
+    uint32_t shellExecuteError, copyCrash;
+    FakeOp failOp;
+    int exitCode;
+    bool launched;
+    Outcome outcome;
+    std::vector<std::pair<int, std::string>> warnings;  // by process; kUserRightsOnly: any
+};
+
+void PrintTo(const AccountCase& c, std::ostream* os) { *os << c.name; }
+
+static void NoScreenSavers()
 {
-    const struct {
-        const char* name;
-        uint32_t platformId, elevationType;
-        const char* args;
-        uint32_t shellExecuteError;
-        FakeOp failOp;
-        int exitCode;
-        bool copyStarted;  // and so nothing erased here
-    } cases[] = {
-        {"older family", 1, kTokenElevationTypeLimited, "", 0, kOpCount, 0, false},
-        {"default token", 2, kTokenElevationTypeDefault, "", 0, kOpCount, 0, false},
-        {"full token", 2, kTokenElevationTypeFull, "", 0, kOpCount, 0, false},
-        {"limited token", 2, kTokenElevationTypeLimited, "/S", 0, kOpCount, 7, true},
-        {"limited, after the wait", 2, kTokenElevationTypeLimited, "/H40", 0, kOpCount, 7, true},
-        {"limited, declined", 2, kTokenElevationTypeLimited, "", kErrorCancelled, kOpCount,
-         kExitDeclined, false},
-        {"limited, cannot start the copy", 2, kTokenElevationTypeLimited, "", 1155, kOpCount, 0,
-         false},
-        {"limited, no own path", 2, kTokenElevationTypeLimited, "", 0, kOpGetModuleFileName, 0,
-         false},
-        {"limited, exit code unknown", 2, kTokenElevationTypeLimited, "", 0,
-         kOpGetExitCodeProcess, 0, true},
-        {"the elevated copy itself", 2, kTokenElevationTypeLimited, "/E", 0, kOpCount, 0, false},
-        {"the elevated copy, lower case", 2, kTokenElevationTypeLimited, "/s/e", 0, kOpCount, 0,
-         false},
-    };
-    for (auto& c : cases) {
-        FakeReset();
-        InstallPackage();
-        Fake.platformId = c.platformId;
-        Fake.elevationType = c.elevationType;
-        Fake.shellExecuteError = c.shellExecuteError;
-        Fake.copyExitCode = 7;
-        Fake.failOp = c.failOp;
-        Fake.failNth = 1;
-        auto before = FakeList();
-        EXPECT_EQ(EraserMain(c.args), c.exitCode) << c.name;
-        bool untouched = c.copyStarted || c.shellExecuteError == kErrorCancelled;
-        EXPECT_EQ(Fake.launches.size(), c.copyStarted ? 1u : 0u) << c.name;
-        if (c.copyStarted) {
-            // The copy gets its mark and nothing else: no /H, the wait is over.
-            EXPECT_EQ(Fake.launches[0], "runas C:\\WINDOWS\\TEMP\\VELDUNIN.EXE /E") << c.name;
-            ASSERT_FALSE(Fake.waits.empty()) << c.name;
-            EXPECT_EQ(Fake.waits.back(), std::make_pair((uint32_t)kFakeCopyHandle, 0xFFFFFFFFu));
-            EXPECT_EQ(Fake.closedHandles.back(), (uint32_t)kFakeCopyHandle) << c.name;
-        }
-        if (untouched) {
-            EXPECT_EQ(FakeList(), before) << c.name;
-            EXPECT_TRUE(Fake.boxes.empty()) << c.name << BoxTexts();
-            EXPECT_TRUE(Fake.delayedDeletes.empty()) << c.name;
-            EXPECT_TRUE(FakeKeyExists(kPackageKey)) << c.name;
-        } else {
-            EXPECT_FALSE(FakeKeyExists(kPackageKey)) << c.name;
-            EXPECT_FALSE(FakeExists(kApp)) << c.name;
-            ASSERT_FALSE(Fake.boxes.empty()) << c.name;
-            EXPECT_EQ(Fake.boxes.back().style, 0x40u) << c.name;
-        }
+    for (auto& path : FakeList(Fake.windowsDir + "\\碧環"))
+        Fake.nodes.erase(FakeFold(path));
+}
+
+static const AccountCase kAccountCases[] = {
+    {"limited administrator, same account", 2, kFakeTokenLimited, kProgramFiles, "/H40", nullptr,
+     false, 0, 0, kOpCount, 0, true, kGone, {}},
+    {"standard user with an administrator's password", 2, kFakeTokenStandard, kProgramFiles, "",
+     nullptr, true, 0, 0, kOpCount, 0, true, kGone, {}},
+    {"Administrator protection's hidden account", 2, kFakeTokenLimited, kProgramFiles, "", nullptr,
+     true, 0, 0, kOpCount, 0, true, kGone, {}},
+    {"install folder with a character ending in 0x5C", 2, kFakeTokenLimited,
+     "C:\\Program Files\\ソ表能\\", "", nullptr, true, 0, 0, kOpCount, 0, true, kGone, {}},
+    // The copy's notices come before the first process's.
+    {"notices of both processes", 2, kFakeTokenStandard, kProgramFiles, "",
+     [] {
+         FakeAddFile("C:\\Program Files\\Games\\KORVEN\\碧環デスクトップアクセサリー\\ACC\\mine.txt");
+         FakeAddFile(kGroup + "\\mine.LNK");
+     },
+     true, 0, 0, kOpCount, 0, true, kGone,
+     {{1, NotEmptyText("C:\\Program Files\\Games\\KORVEN\\碧環デスクトップアクセサリー\\ACC")},
+      {0, NotEmptyText(kGroup, "スタートメニュー")}}},
+    // Nothing this token would be refused: no prompt. The restart request
+    // alone is no reason to ask, and it is refused.
+    {"standard user who needs no rights", 2, kFakeTokenStandard, "C:\\Games\\", "",
+     NoScreenSavers, false, 0, 0, kOpCount, 0, false, kGone, {}},
+    {"a running program is refused for another reason", 2, kFakeTokenStandard, "C:\\Games\\", "",
+     [] {
+         NoScreenSavers();
+         FakeLock(kAcc + "\\Clock1.exe");
+     },
+     false, 0, 0, kOpCount, 0, false, kGone,
+     {{0, CannotDeleteText(kAcc + "\\Clock1.exe")}, {0, NotEmptyText(kAcc)}}},
+    {"declined", 2, kFakeTokenLimited, kProgramFiles, "", nullptr, false, kErrorCancelled, 0,
+     kOpCount, kExitDeclined, false, kUntouched, {}},
+    {"elevation denied by policy", 2, kFakeTokenStandard, kProgramFiles, "", nullptr, false,
+     kErrorAccessDenied, 0, kOpCount, kErrorAccessDenied, false, kUntouched, {}},
+    {"the copy fails", 2, kFakeTokenLimited, kProgramFiles, "", nullptr, false, 0, 0xC0000005u,
+     kOpCount, (int)0xC0000005u, true, kUntouched, {}},
+    {"the copy's exit code cannot be read", 2, kFakeTokenLimited, kProgramFiles, "", nullptr,
+     false, 0, 0, kOpGetExitCodeProcess, kExitCopyUnknown, true, kMachineItemsOnly, {}},
+    // No copy to be had: the run with this token's rights, as before.
+    {"no shell to ask", 2, kFakeTokenLimited, kProgramFiles, "", nullptr, false,
+     kErrorProcNotFound, 0, kOpCount, 0, false, kUserRightsOnly, {}},
+    {"no own path", 2, kFakeTokenLimited, kProgramFiles, "", nullptr, false, 0, 0,
+     kOpGetModuleFileName, 0, false, kUserRightsOnly, {}},
+    {"a value that cannot travel whole", 2, kFakeTokenLimited, "C:\\Program Files\\Ga\"mes\\", "",
+     nullptr, false, 0, 0, kOpCount, 0, false, kUserRightsOnly, {}},
+    {"a value ending in a lead byte", 2, kFakeTokenLimited, "C:\\Program Files\\Games\x83", "",
+     nullptr, false, 0, 0, kOpCount, 0, false, kUserRightsOnly, {}},
+    {"full token", 2, kFakeTokenFull, kProgramFiles, "", nullptr, false, 0, 0, kOpCount, 0, false,
+     kGone, {}},
+    {"XP", 2, kFakeTokenUnknown, kProgramFiles, "", nullptr, false, 0, 0, kOpCount, 0, false, kGone,
+     {}},
+    {"older family", 1, kFakeTokenLimited, kProgramFiles, "", nullptr, false, 0, 0, kOpCount, 0,
+     false, kUserRightsOnly, {}},
+};
+
+class AccountTable : public FakeTest, public ::testing::WithParamInterface<AccountCase> {};
+
+TEST_P(AccountTable, MachineItemsAloneGoToTheElevatedCopy)
+{
+    const AccountCase& c = GetParam();
+    FakeSetString(kPackageKey, "InstallDir", "C:\\Program Files\\Games\\");
+    std::swap(Fake.keys, Fake.otherAccount.keys);
+    Fake.otherAccount.desktopDir = kOtherDesktop;
+    Fake.otherAccount.localAppDataDir = "C:\\USERS\\ADMIN\\AppData\\Local";
+    FakeAddFile(kOtherDesktop + "\\パズル.LNK");
+    FakeAddFolder(Fake.otherAccount.localAppDataDir + "\\VirtualStore");
+    const std::map<std::string, FakeKey> otherKeys = Fake.otherAccount.keys;
+
+    InstallPackage(c.installDir);
+    Fake.platformId = c.platformId;
+    Fake.token = c.token;
+    Fake.copyInOtherAccount = c.otherAccount;
+    Fake.shellExecuteError = c.shellExecuteError;
+    Fake.copyCrash = c.copyCrash;
+    if (c.arrange)
+        c.arrange();
+    const std::set<std::string> owned = OwnedPaths(c.installDir);
+    const auto before = FakeList();
+    Fake.failOp = c.failOp;
+    Fake.failNth = 1;
+
+    EXPECT_EQ(EraserMain(c.args), c.exitCode);
+    if (c.launched) {
+        ASSERT_EQ(Fake.launches.size(), 1u);
+        // The copy gets the value and nothing else: no /H, the wait is over.
+        EXPECT_EQ(Fake.launches[0], "runas " + kSelf + " /E\"" + c.installDir + "\"");
+        ASSERT_FALSE(Fake.waits.empty());
+        EXPECT_EQ(Fake.waits.back(), std::make_pair((uint32_t)kFakeCopyHandle, 0xFFFFFFFFu));
+        EXPECT_EQ(Fake.closedHandles.back(), (uint32_t)kFakeCopyHandle);
+    } else {
+        EXPECT_TRUE(Fake.launches.empty());
     }
-    // Wait first, in the first process; no installation, no prompt.
+    // The copy never looks at an account's own items.
+    for (FakeOp op : {kOpRegOpenKey, kOpRegDeleteKey, kOpGetSpecialFolderPath})
+        EXPECT_EQ(Fake.copyCalls[op], 0) << FakeOpNames[op];
+    if (c.launched && !c.copyCrash) {
+        EXPECT_EQ(Fake.mitigationPolicy, 16u);
+        EXPECT_EQ(Fake.mitigationFlags, 1u);
+    }
+    EXPECT_EQ(Fake.otherAccount.keys.size(), otherKeys.size());
+    EXPECT_TRUE(Fake.otherAccount.keys.count(FakeFold(kPackageKey)));
+    EXPECT_TRUE(FakeExists(kOtherDesktop + "\\パズル.LNK"));
+
+    std::vector<std::pair<int, std::string>> warnings;
+    int completions = 0;
+    for (auto& box : Fake.boxes) {
+        if (box.style == 0x30)
+            warnings.push_back({box.process, box.text});
+        else
+            completions += box.process == 0 ? 1 : 100;
+    }
+    if (c.outcome == kUserRightsOnly)
+        EXPECT_FALSE(warnings.empty());
+    else
+        EXPECT_EQ(warnings, c.warnings) << BoxTexts();
+    std::vector<std::string> left;
+    for (const std::string& path : owned) {
+        if (Fake.nodes.count(path) && !FakeIsFolder(Fake.nodes[path].path))
+            left.push_back(Fake.nodes[path].path);
+    }
+    switch (c.outcome) {
+    case kGone:
+        EXPECT_EQ(completions, 1);
+        EXPECT_FALSE(FakeKeyExists(kPackageKey));
+        if (c.warnings.empty()) {
+            EXPECT_EQ(left, std::vector<std::string>{}) << "left";
+        }
+        EXPECT_EQ(Fake.delayedDeletes,
+                  c.token == kFakeTokenStandard && !c.launched ? std::vector<std::string>{}
+                                                               : std::vector<std::string>{kSelf});
+        break;
+    case kUntouched:
+        EXPECT_EQ(FakeList(), before);
+        EXPECT_TRUE(Fake.boxes.empty()) << BoxTexts();
+        EXPECT_TRUE(FakeKeyExists(kPackageKey));
+        EXPECT_TRUE(Fake.delayedDeletes.empty());
+        break;
+    case kMachineItemsOnly:
+        EXPECT_EQ(completions, 0);
+        EXPECT_TRUE(FakeKeyExists(kPackageKey));
+        EXPECT_TRUE(FakeExists(kDesktop + "\\パズル.LNK"));
+        EXPECT_FALSE(FakeExists(kProgramFiles + "KORVEN"));
+        break;
+    case kUserRightsOnly:
+        EXPECT_EQ(completions, 1);
+        EXPECT_FALSE(FakeKeyExists(kPackageKey));
+        EXPECT_FALSE(FakeExists(kDesktop + "\\パズル.LNK"));
+        EXPECT_FALSE(left.empty());
+        break;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Accounts, AccountTable, ::testing::ValuesIn(kAccountCases),
+                         [](const ::testing::TestParamInfo<AccountCase>& info) {
+                             std::string name;
+                             for (const char* p = info.param.name; *p; p++)
+                                 name += isalnum((unsigned char)*p) ? *p : '_';
+                             return name;
+                         });
+
+// The copy takes the install folder only as a full path that fits, by the
+// registry's rules; anything else ends it untouched. It guards against
+// links before its first file operation.
+TEST_F(CommandLineTest, ElevatedCopyWorksOnlyOnTheFolderItIsHanded)
+{
+    const std::string overlong = "C:\\" + std::string(kPathSize, 'a');
+    for (const std::string& args : std::vector<std::string>{"/E", "/E\"\"", "/E ", "/E" + overlong, "/ECX\\Games\\",
+                             "/E\"Program Files\\Games\\\"", "/EC:Games\\", "/E\\Games",
+                             "/EC:\\" + std::string(kPathSize - 40, 'b')}) {
+        FakeReset();
+        InstallPackage(kProgramFiles);
+        Fake.token = kFakeTokenFull;
+        auto before = FakeList();
+        EXPECT_EQ(EraserMain(args.c_str()), kExitNoInstallation) << args;
+        EXPECT_EQ(FakeList(), before) << args;
+        EXPECT_TRUE(Fake.boxes.empty()) << args;
+        EXPECT_EQ(Fake.calls[kOpRegOpenKey], 0) << args;
+    }
     FakeReset();
-    Fake.elevationType = kTokenElevationTypeLimited;
+    InstallPackage(kProgramFiles);
+    Fake.token = kFakeTokenFull;
+    EXPECT_EQ(EraserMain("/e\"C:\\Program Files\\Games\\\""), 0);
+    EXPECT_FALSE(FakeExists(kProgramFiles + "KORVEN"));
+    EXPECT_TRUE(FakeExists(kDesktop + "\\パズル.LNK"));
+    EXPECT_TRUE(FakeKeyExists(kPackageKey));
+    EXPECT_TRUE(Fake.boxes.empty());
+    EXPECT_EQ(Fake.delayedDeletes, std::vector<std::string>{kSelf});
+    EXPECT_EQ(Fake.calls[kOpGetTokenElevation] + Fake.calls[kOpShellExecuteEx], 0);
+    auto at = [](FakeOp op) { return std::find(Fake.trace.begin(), Fake.trace.end(), op); };
+    EXPECT_LT(at(kOpSetMitigationPolicy), at(kOpSetCurrentDirectory));
+
+    // No installation, no prompt; deleting one file needs none either.
+    FakeReset();
+    Fake.token = kFakeTokenLimited;
     EXPECT_EQ(EraserMain("/H40"), kExitNoInstallation);
-    EXPECT_TRUE(Fake.launches.empty());
-    EXPECT_EQ(Fake.calls[kOpShellExecuteEx], 0);
-    EXPECT_EQ(Fake.waits, (std::vector<std::pair<uint32_t, uint32_t>>{{40, 5000}}));
-    InstallPackage();
-    EXPECT_EQ(EraserMain("/DC:\\x"), 0);  // deleting one file needs no prompt
-    EXPECT_EQ(Fake.calls[kOpShellExecuteEx], 0);
+    EXPECT_EQ(Fake.calls[kOpShellExecuteEx] + Fake.calls[kOpOpenForDelete], 0);
+    InstallPackage(kProgramFiles);
+    FakeAddFile("C:\\x");
+    EXPECT_EQ(EraserMain("/DC:\\x"), 0);
+    EXPECT_EQ(Fake.calls[kOpShellExecuteEx] + Fake.calls[kOpOpenForDelete], 0);
 }

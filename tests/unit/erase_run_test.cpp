@@ -192,7 +192,8 @@ TEST_F(EraseRunTest, MakerKeyWithASubKeyStaysAndMissingPackageKeyIsSilent)
     // Second round: the package key is gone already.
     LoadInstallPaths();
     Fake.boxes.clear();
-    RemoveFoldersAndKeys(0);
+    RemovePackageFolders(0);
+    RemoveRegistryKeys();
     EXPECT_TRUE(FakeKeyExists(kMakerKey));
     EXPECT_TRUE(Fake.boxes.empty());
 }
@@ -231,7 +232,7 @@ TEST_F(EraseRunTest, OverlongWindowsFolderPathsAreReportedNotCut)
     Fake.windowsDir = "C:\\" + std::string(kPathSize - 5, 'w');  // 510 bytes: the longest
     FakeAddFolder(Fake.windowsDir);
     LoadInstallPaths();
-    EraseRun();
+    EraseRun(0);
     EXPECT_EQ(Fake.currentDir, Fake.windowsDir);
     auto warnings = WarningsOnly();
     ASSERT_EQ(warnings.size(), 8u) << BoxTexts();

@@ -309,24 +309,34 @@ def libraries_left_beside_the_program_never_run():
 
 
 @test
-def limited_token_hands_the_run_to_one_elevated_copy():
-    # Wine gives no limited token: a test build answers "limited", and the
-    # elevation ("runas") starts the copy at once, without a prompt. Started
-    # the way a starter does, from the temporary folder.
+def limited_token_hands_the_machine_items_to_one_elevated_copy():
+    # Wine gives no limited token and refuses nothing: a test build answers
+    # "not elevated" and takes every item for refused, and the elevation
+    # ("runas") starts the copy at once, without a prompt. Started the way
+    # a starter does, from the temporary folder. The copy removes the
+    # machine's items, with its notice, and places the restart request;
+    # the user's items and the completion message stay with the first.
     app = fresh_package()
+    write(app / "ACC" / "mine.txt", b"the user's")
+    write(W.programs / PACKAGE / "mine.LNK", b"the user's")
     limited = W.drive_c / "tools" / "eraser_limited.exe"
     copy = W.drive_c / "windows" / "temp" / "VELDUNIN.EXE"
     write(copy, limited.read_bytes())
     r = W.run(program=r"C:\windows\temp\VELDUNIN.EXE")
-    completed(r)
-    check(r.generations == [1], f"boxes shown by generations {r.generations}, not by the copy")
+    completed(r, [not_empty_text(rf"C:\Games\KORVEN\{PACKAGE}\ACC"),
+                  not_empty_text(rf"{W.programs_win}\{PACKAGE}", "スタートメニュー")])
+    check(r.generations == [1, 0, 0], f"boxes shown by generations {r.generations}")
     copies = [g for g, name in r.processes if name.lower() == "veldunin.exe"]
     check(copies == [1], f"copies started: {r.processes}")
-    package_gone(app, W.drive_c / "Games")
+    # The ACC folder that stays ends the folder removal: DATA stays, empty.
+    check(tree(app) == ["ACC", "ACC/mine.txt", "DATA"], f"left: {tree(app)}")
+    check(not (W.desktop / "パズル.LNK").exists(), "desktop shortcut left")
+    check(not W.reg_exists(PACKAGE_KEY), "package key left")
     pending = W.reg_query(SESSION_MANAGER, "PendingFileRenameOperations")
     check(r"C:\windows\temp\VELDUNIN.EXE".lower() in pending.lower(), f"not pending: {pending!r}")
     copy.unlink()
     W.reg_delete(SESSION_MANAGER, "PendingFileRenameOperations")
+    shutil.rmtree(W.programs / PACKAGE, ignore_errors=True)
 
 
 # ---- self-removal at restart

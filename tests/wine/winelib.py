@@ -19,6 +19,7 @@ SYSTEM_WINE_LIB = Path("/usr/lib/x86_64-linux-gnu/wine")
 # nothing 32-bit is installed on the machine.
 WINE32_ROOT = ROOT / "build" / "wine32" / "root"
 WINE32_DLLS = WINE32_ROOT / "usr" / "lib" / "i386-linux-gnu" / "wine"
+WINE_FONTS = WINE32_ROOT / "usr" / "share" / "wine" / "fonts"
 # A private copy of Wine's layout, so that the loader Wine starts for a
 # 32-bit program is ours (see wine_layout).
 LAYOUT = ROOT / "build" / "wine-layout"
@@ -149,6 +150,13 @@ class Prefix:
         for dll in (WINE32_DLLS / "i386-windows").iterdir():
             if not (wow / dll.name).exists():
                 shutil.copy(dll, wow / dll.name)
+        # Wine's own fonts (Marlett draws a title bar's buttons, the VGA
+        # fonts the system font): Wine looks for them in C:\windows\Fonts,
+        # which a prefix made by this layout leaves empty.
+        fonts = self.drive_c / "windows" / "Fonts"
+        for font in WINE_FONTS.iterdir():
+            if not (fonts / font.name).exists():
+                shutil.copy(font, fonts / font.name)
         user = next(p.name for p in (self.drive_c / "users").iterdir()
                     if p.name not in ("Public", "public"))
         self.user = user
