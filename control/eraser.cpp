@@ -143,6 +143,7 @@ int EraserMain(const char* args)
 
     if (!LoadInstallPaths())
         return kExitNoInstallation;
+    CloseRunningPrograms();
     int exitCode = 0;
     int handedOver = HandMachinePartOver(&exitCode);
     if (exitCode)

@@ -72,6 +72,13 @@ void LoadVirtualStore(const char* win);
 // Windows folder) ends in one or is empty. 0 when it would not fit.
 int ComposeTableFolder(char* out, const FileEntry* entry, const InstallPathsRecord* paths,
                        const char* win);
+// ComposeTableFolder, and 0 as well for a folder beneath a link, where the
+// erase run deletes nothing.
+int TableFolderToErase(char* out, const FileEntry* entry, const InstallPathsRecord* paths,
+                       const char* win);
+// The Windows folder with a separator, as the table walk takes it; empty
+// when the system does not say.
+void GetTableWindowsFolder(char* win);
 
 // The phases of the erase run. The machine's items are the installed
 // files, the saved data and the package folders of the install folder;
@@ -84,6 +91,11 @@ void RemoveSavedData(SysHandle owner);
 void RemovePackageFolders(SysHandle owner);
 void RemoveVirtualStore(SysHandle owner);
 void RemoveRegistryKeys(void);
+
+// Asks about each program of the installed-file table that runs with a
+// window on the desktop, in erase order, and closes the ones the user
+// lets it close: the first boxes of an erase run (running_programs.cpp).
+void CloseRunningPrograms(void);
 
 // The three phases of the machine's items, in their order.
 void RemoveMachineItems(SysHandle owner);

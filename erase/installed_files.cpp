@@ -12,19 +12,33 @@ int ComposeTableFolder(char* out, const FileEntry* entry, const InstallPathsReco
     return ComposePath(out, paths->appDir, "\\");
 }
 
+int TableFolderToErase(char* out, const FileEntry* entry, const InstallPathsRecord* paths,
+                       const char* win)
+{
+    char link[kPathSize];
+    if (!ComposeTableFolder(out, entry, paths, win))  // fits: checked with the paths
+        return 0;
+    // Beneath a link lie another folder's files; the folder phase names
+    // the link.
+    return entry->location == kLocationWindows || !FindLinkOnWay(paths->baseDir, out, link);
+}
+
+void GetTableWindowsFolder(char* win)
+{
+    if (Sys->GetWindowsDirectoryA(win, kPathSize - 1))
+        FixTrailingSeparator(win, kAddSeparator);
+    else
+        win[0] = 0;  // the screen savers are then looked up in the current folder
+}
+
 void RemoveInstalledFilesIn(SysHandle owner, const InstallPathsRecord* paths, const char* win)
 {
     // Last group first, so the uninstaller itself (group 0) goes last.
     for (int g = kFileGroupCount - 1; g >= 0; g--) {
         for (const FileEntry* e = InstalledFileTable[g].entries; e->name; e++) {
-            char folder[kPathSize], link[kPathSize];
-            if (!ComposeTableFolder(folder, e, paths, win))  // fits: checked with the paths
-                continue;
-            // Beneath a link lie another folder's files; the folder phase
-            // names the link.
-            if (e->location != kLocationWindows && FindLinkOnWay(paths->baseDir, folder, link))
-                continue;
-            DeleteIfPresentIn(owner, folder, e->name, "");
+            char folder[kPathSize];
+            if (TableFolderToErase(folder, e, paths, win))
+                DeleteIfPresentIn(owner, folder, e->name, "");
         }
     }
 }
@@ -32,9 +46,6 @@ void RemoveInstalledFilesIn(SysHandle owner, const InstallPathsRecord* paths, co
 void RemoveInstalledFiles(SysHandle owner)
 {
     char win[kPathSize];
-    if (Sys->GetWindowsDirectoryA(win, kPathSize - 1))
-        FixTrailingSeparator(win, kAddSeparator);
-    else
-        win[0] = 0;  // the screen savers are then looked up in the current folder
+    GetTableWindowsFolder(win);
     RemoveInstalledFilesIn(owner, &InstallPaths, win);
 }

@@ -8,8 +8,6 @@ const char FolderWordStartMenu[] = "スタートメニュー";
 
 RightsCheckRecord RightsCheck;
 
-enum { kNoticeSize = 1024 };
-
 static void ShowWarning(SysHandle owner, const char* text)
 {
     if (!RightsCheck.active)

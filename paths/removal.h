@@ -19,6 +19,7 @@ struct RightsCheckRecord {
 };
 extern RightsCheckRecord RightsCheck;
 
+enum { kNoticeSize = 1024 };  // the text of a box
 extern const char NoticeCaption[];
 extern const char FolderWordFolder[];     // the package folders
 extern const char FolderWordStartMenu[];  // the Start Menu group

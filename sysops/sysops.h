@@ -29,6 +29,9 @@ enum { kProcessRedirectionTrustPolicy = 16, kEnforceRedirectionTrust = 1 };
 enum : uint32_t { kWaitInfinite = 0xFFFFFFFFu };
 enum { kMoveFileDelayUntilReboot = 4 };
 enum { kMessageBoxIconWarning = 0x30, kMessageBoxIconInformation = 0x40 };
+enum { kMessageBoxQuestionYesNo = 0x24, kAnswerYes = 6 };
+enum { kWindowMessageClose = 0x10 };
+enum : uint32_t { kWaitObject0 = 0 };
 
 struct SysFindData {
     uint32_t attributes;
@@ -98,8 +101,25 @@ struct SystemOps {
     int (*SetProcessMitigationPolicy)(uint32_t policy, uint32_t flags);
     int (*GetExitCodeProcess)(SysHandle process, uint32_t* code);
 
+    // Running programs. EnumWindows calls found with each top-level window
+    // of the desktop and its process (GetWindowThreadProcessId) until found
+    // answers 0; 0 when the windows cannot be listed.
+    int (*EnumWindows)(int (*found)(SysHandle window, uint32_t processId, void* context),
+                       void* context);
+    // The full path of a process's program file, into out (kPathSize
+    // bytes): QueryFullProcessImageNameA from Vista on, the process list's
+    // module entry on 2000 and XP, its own full path on 95, 98 and ME. 0
+    // where the system cannot tell (NT 4.0 has no process list).
+    int (*GetProcessImagePath)(uint32_t processId, char* out);
+    int (*PostMessageA)(SysHandle window, uint32_t message);
+    // OpenProcess for waiting on its end; 0 when it cannot be opened.
+    SysHandle (*OpenProcess)(uint32_t processId);
+    uint32_t (*GetCurrentProcessId)(void);
+    uint32_t (*GetTickCount)(void);
+
     uint32_t (*WaitForSingleObject)(SysHandle handle, uint32_t milliseconds);
     int (*CloseHandle)(SysHandle handle);
+    // The button the user chose (kAnswerYes, ...); 0 when no box came.
     int (*MessageBoxA)(SysHandle owner, const char* text, const char* caption,
                        uint32_t style);
     // Case-insensitive comparison in the system's locale; 0 means equal.

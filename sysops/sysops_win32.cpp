@@ -1,6 +1,7 @@
 // The system operations over Win32: the product's side of the seam.
 #include <windows.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include "paths/text.h"
 #include "sysops/sysops.h"
@@ -21,6 +22,10 @@ typedef BOOL(WINAPI* ShellExecuteExProc)(SHELLEXECUTEINFOA*);
 typedef BOOL(WINAPI* OpenProcessTokenProc)(HANDLE, DWORD, HANDLE*);
 typedef BOOL(WINAPI* GetTokenInformationProc)(HANDLE, int, void*, DWORD, DWORD*);
 typedef BOOL(WINAPI* SetMitigationPolicyProc)(int, void*, SIZE_T);
+typedef BOOL(WINAPI* QueryImageNameProc)(HANDLE, DWORD, LPSTR, DWORD*);
+typedef HANDLE(WINAPI* SnapshotProc)(DWORD, DWORD);
+typedef BOOL(WINAPI* ProcessWalkProc)(HANDLE, PROCESSENTRY32*);
+typedef BOOL(WINAPI* ModuleWalkProc)(HANDLE, MODULEENTRY32*);
 
 enum { kTokenElevationClass = 20 };  // TOKEN_INFORMATION_CLASS, from Vista on
 
@@ -303,6 +308,89 @@ static int W32GetExitCodeProcess(SysHandle process, uint32_t* code)
     return ok;
 }
 
+struct WindowWalk {
+    int (*found)(SysHandle window, uint32_t processId, void* context);
+    void* context;
+};
+
+static BOOL CALLBACK EachWindow(HWND window, LPARAM param)
+{
+    WindowWalk* walk = (WindowWalk*)param;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    return walk->found(window, processId, walk->context);
+}
+
+static int W32EnumWindows(int (*found)(SysHandle, uint32_t, void*), void* context)
+{
+    WindowWalk walk = { found, context };
+    return EnumWindows(EachWindow, (LPARAM)&walk);
+}
+
+// The process list's own path, on 95, 98 and ME a full one; on 2000 and
+// XP only the name, where the list of a process's modules starts with its
+// program file, by its full path.
+static int ProcessListImagePath(HMODULE kernel, DWORD processId, char* out)
+{
+    SnapshotProc snapshot = LookUp(SnapshotProc, kernel, "CreateToolhelp32Snapshot");
+    ProcessWalkProc firstProcess = LookUp(ProcessWalkProc, kernel, "Process32First");
+    ProcessWalkProc nextProcess = LookUp(ProcessWalkProc, kernel, "Process32Next");
+    ModuleWalkProc firstModule = LookUp(ModuleWalkProc, kernel, "Module32First");
+    if (!snapshot || !firstProcess || !nextProcess || !firstModule)
+        return 0;  // NT 4.0
+    int found = 0;
+    if ((LONG)GetVersion() >= 0) {
+        HANDLE list = snapshot(TH32CS_SNAPMODULE, processId);
+        if (list == INVALID_HANDLE_VALUE)
+            return 0;
+        MODULEENTRY32 module;
+        module.dwSize = sizeof module;
+        if (firstModule(list, &module))
+            found = ComposePath(out, module.szExePath);
+        CloseHandle(list);
+        return found;
+    }
+    HANDLE list = snapshot(TH32CS_SNAPPROCESS, 0);
+    if (list == INVALID_HANDLE_VALUE)
+        return 0;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof entry;
+    for (BOOL more = firstProcess(list, &entry); more && !found; more = nextProcess(list, &entry)) {
+        if (entry.th32ProcessID == processId)
+            found = ComposePath(out, entry.szExeFile);
+    }
+    CloseHandle(list);
+    return found;
+}
+
+static int W32GetProcessImagePath(uint32_t processId, char* out)
+{
+    HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+    QueryImageNameProc query = LookUp(QueryImageNameProc, kernel, "QueryFullProcessImageNameA");
+    if (!query)
+        return ProcessListImagePath(kernel, processId, out);
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return 0;
+    DWORD size = kPathSize;
+    int found = query(process, 0, out, &size) && size < kPathSize;
+    CloseHandle(process);
+    return found;
+}
+
+static int W32PostMessage(SysHandle window, uint32_t message)
+{
+    return PostMessageA((HWND)window, message, 0, 0);
+}
+
+static SysHandle W32OpenProcess(uint32_t processId)
+{
+    return OpenProcess(SYNCHRONIZE, FALSE, processId);
+}
+
+static uint32_t W32GetCurrentProcessId(void) { return GetCurrentProcessId(); }
+static uint32_t W32GetTickCount(void) { return GetTickCount(); }
+
 static uint32_t W32WaitForSingleObject(SysHandle handle, uint32_t milliseconds)
 {
     return WaitForSingleObject(handle, milliseconds);
@@ -353,8 +441,8 @@ static const SystemOps Win32Ops = {
     W32RegOpenKeyEx, W32RegQueryValueEx, W32RegQueryInfoKey, W32RegDeleteKey,
     W32RegCloseKey, W32GetVersionEx, W32GetACP, W32GetCPInfo,
     W32GetTokenElevation, W32OpenForDelete, W32ShellExecuteEx, W32SetProcessMitigationPolicy,
-    W32GetExitCodeProcess,
-    W32WaitForSingleObject, W32CloseHandle, W32MessageBox, W32Lstrcmpi,
+    W32GetExitCodeProcess, W32EnumWindows, W32GetProcessImagePath, W32PostMessage,
+    W32OpenProcess, W32GetCurrentProcessId, W32GetTickCount, W32WaitForSingleObject, W32CloseHandle, W32MessageBox, W32Lstrcmpi,
     W32CreateFile, W32ReadFile, W32WriteFile, W32SetFilePointerToStart,
 };
 

@@ -24,13 +24,14 @@ WINDOWS_95 = {
     "KERNEL32.DLL": {
         "CloseHandle", "CreateFileA", "DeleteFileA", "ExitProcess", "FindClose",
         "FindFirstFileA", "FindNextFileA", "GetACP", "GetCPInfo", "GetCommandLineA",
-        "GetCurrentProcess", "GetExitCodeProcess", "GetFileAttributesA", "GetLastError",
+        "GetCurrentProcess", "GetCurrentProcessId", "GetExitCodeProcess", "GetFileAttributesA", "GetLastError",
         "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress",
-        "GetShortPathNameA", "GetSystemDirectoryA", "GetVersionExA", "GetWindowsDirectoryA",
-        "LoadLibraryExA", "MoveFileA", "MoveFileExA", "ReadFile", "RemoveDirectoryA",
+        "GetShortPathNameA", "GetSystemDirectoryA", "GetTickCount", "GetVersion",
+        "GetVersionExA", "GetWindowsDirectoryA", "LoadLibraryExA", "MoveFileA", "MoveFileExA",
+        "OpenProcess", "ReadFile", "RemoveDirectoryA",
         "SetCurrentDirectoryA", "SetFilePointer", "WaitForSingleObject", "WriteFile",
         "WritePrivateProfileStringA", "lstrcmpiA", "lstrcpynA"},
-    "USER32.DLL": {"MessageBoxA"},
+    "USER32.DLL": {"EnumWindows", "GetWindowThreadProcessId", "MessageBoxA", "PostMessageA"},
     "ADVAPI32.DLL": {"RegCloseKey", "RegDeleteKeyA", "RegOpenKeyExA", "RegQueryInfoKeyA",
                      "RegQueryValueExA"},
 }

@@ -17,7 +17,8 @@ const char* const FakeOpNames[kOpCount] = {
     "GetSpecialFolderPath", "RegOpenKeyEx", "RegQueryValueEx", "RegQueryInfoKey",
     "RegDeleteKey", "RegCloseKey", "GetVersionEx", "GetACP", "GetCPInfo",
     "GetTokenElevation", "OpenForDelete", "ShellExecuteEx", "SetProcessMitigationPolicy",
-    "GetExitCodeProcess",
+    "GetExitCodeProcess", "EnumWindows", "GetProcessImagePath", "PostMessage", "OpenProcess",
+    "GetCurrentProcessId", "GetTickCount",
     "WaitForSingleObject", "CloseHandle", "MessageBox", "lstrcmpi", "CreateFile",
     "ReadFile", "WriteFile", "SetFilePointer",
 };
@@ -657,11 +658,96 @@ static int FakeGetExitCodeProcess(SysHandle, uint32_t* code)
     return 1;
 }
 
+// ---- running programs
+
+uint32_t FakeStartProgram(const std::string& file, const std::string& image, bool closesOnRequest,
+                          int windows)
+{
+    uint32_t id = 0x100 + 4 * (uint32_t)Fake.processes.size();
+    Fake.processes.push_back(
+        {id, image.empty() ? file : image, file, closesOnRequest, windows, true, 0});
+    if (Node(file))
+        FakeLock(file);
+    return id;
+}
+
+static FakeProcess* Process(uint32_t id)
+{
+    for (FakeProcess& p : Fake.processes) {
+        if (p.id == id)
+            return &p;
+    }
+    return nullptr;
+}
+
+bool FakeIsRunning(uint32_t id) { return Process(id) && Process(id)->running; }
+
+enum : uintptr_t { kFakeProcessHandles = 0x8000, kFakeWindowsPerProcess = 16 };
+
+static int FakeEnumWindows(int (*found)(SysHandle, uint32_t, void*), void* context)
+{
+    if (Fails(kOpEnumWindows))
+        return 0;
+    for (const FakeProcess& p : Fake.processes) {
+        for (int w = 0; p.running && w < p.windows; w++) {
+            if (!found((SysHandle)(p.id * kFakeWindowsPerProcess + w), p.id, context))
+                return 1;
+        }
+    }
+    return 1;
+}
+
+static int FakeGetProcessImagePath(uint32_t id, char* out)
+{
+    FakeProcess* p = Process(id);
+    if (Fails(kOpGetProcessImagePath) || !Fake.processImages || !p || !p->running)
+        return 0;
+    return CopyOut(p->image, out, kPathSize) != 0;
+}
+
+static int FakePostMessage(SysHandle window, uint32_t message)
+{
+    if (Fails(kOpPostMessage))
+        return 0;
+    Fake.closeMessages.push_back((uint32_t)(uintptr_t)window);
+    FakeProcess* p = Process((uint32_t)((uintptr_t)window / kFakeWindowsPerProcess));
+    if (p && message == kWindowMessageClose && p->closesOnRequest && p->running &&
+        ++p->closed == p->windows) {
+        p->running = false;
+        if (Node(p->file))
+            Node(p->file)->locked = false;
+    }
+    return 1;
+}
+
+static SysHandle FakeOpenProcess(uint32_t id)
+{
+    if (Fails(kOpOpenProcess) || !FakeIsRunning(id))
+        return 0;
+    return (SysHandle)(kFakeProcessHandles + id);
+}
+
+static uint32_t FakeGetCurrentProcessId()
+{
+    return Fails(kOpGetCurrentProcessId) ? 0 : Fake.selfId;
+}
+
+static uint32_t FakeGetTickCount()
+{
+    Fails(kOpGetTickCount);
+    return Fake.ticks;
+}
+
 static uint32_t FakeWaitForSingleObject(SysHandle handle, uint32_t milliseconds)
 {
     if (Fails(kOpWaitForSingleObject))
         return 0xFFFFFFFFu;
-    Fake.waits.push_back({(uint32_t)(uintptr_t)handle, milliseconds});
+    uintptr_t value = (uintptr_t)handle;
+    Fake.waits.push_back({(uint32_t)value, milliseconds});
+    if (value >= kFakeProcessHandles && value < 0x10000 &&
+        !FakeIsRunning((uint32_t)(value - kFakeProcessHandles)))
+        return kWaitObject0;
+    Fake.ticks += milliseconds;
     return 0x102;  // timed out
 }
 
@@ -680,7 +766,7 @@ static int FakeMessageBox(SysHandle, const char* text, const char* caption, uint
     if (Fails(kOpMessageBox))
         return 0;
     Fake.boxes.push_back({caption, text, style, Fake.process});
-    return 1;
+    return style == kMessageBoxQuestionYesNo ? Fake.answer : 1;
 }
 
 // A comparison has no way to fail; it is counted but never made to. Like
@@ -752,8 +838,9 @@ const SystemOps FakeOps = {
     FakeRegOpenKey, FakeRegQueryValue, FakeRegQueryInfoKey, FakeRegDeleteKey,
     FakeRegCloseKey, FakeGetVersionEx, FakeGetACP, FakeGetCPInfo,
     FakeGetTokenElevation, FakeOpenForDelete, FakeShellExecuteEx, FakeSetMitigationPolicy,
-    FakeGetExitCodeProcess,
-    FakeWaitForSingleObject, FakeCloseHandle, FakeMessageBox, FakeCompare,
+    FakeGetExitCodeProcess, FakeEnumWindows, FakeGetProcessImagePath, FakePostMessage,
+    FakeOpenProcess, FakeGetCurrentProcessId, FakeGetTickCount, FakeWaitForSingleObject,
+    FakeCloseHandle, FakeMessageBox, FakeCompare,
     FakeCreateFile, FakeReadFile, FakeWriteFile, FakeSetFilePointer,
 };
 

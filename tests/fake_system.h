@@ -26,7 +26,8 @@ enum FakeOp {
     kOpSetCurrentDirectory, kOpGetSpecialFolderPath, kOpRegOpenKey, kOpRegQueryValue,
     kOpRegQueryInfoKey, kOpRegDeleteKey, kOpRegCloseKey, kOpGetVersionEx, kOpGetACP,
     kOpGetCPInfo, kOpGetTokenElevation, kOpOpenForDelete, kOpShellExecuteEx,
-    kOpSetMitigationPolicy, kOpGetExitCodeProcess,
+    kOpSetMitigationPolicy, kOpGetExitCodeProcess, kOpEnumWindows, kOpGetProcessImagePath,
+    kOpPostMessage, kOpOpenProcess, kOpGetCurrentProcessId, kOpGetTickCount,
     kOpWaitForSingleObject, kOpCloseHandle, kOpMessageBox, kOpCompare,
     kOpCreateFile, kOpReadFile, kOpWriteFile, kOpSetFilePointer, kOpCount
 };
@@ -61,6 +62,19 @@ struct FakeAccount {
     std::string desktopDir, programsDir, localAppDataDir;
 };
 
+// A program running with windows on the desktop. It holds its file (a
+// locked node) until it ends; it ends once each of its windows got
+// WM_CLOSE, when it closes on request.
+struct FakeProcess {
+    uint32_t id;
+    std::string image;  // the program file as the system reports it
+    std::string file;   // the file it holds
+    bool closesOnRequest;
+    int windows;
+    bool running;
+    int closed;  // windows sent WM_CLOSE
+};
+
 // The token: unknown before Vista (and then never refused anything);
 // a limited administrator's and a standard user's are not elevated.
 enum FakeToken { kFakeTokenUnknown, kFakeTokenLimited, kFakeTokenStandard, kFakeTokenFull };
@@ -92,6 +106,16 @@ struct FakeState {
     int copyCalls[kOpCount] = {};  // the calls the copy made
     uint32_t mitigationPolicy = 0, mitigationFlags = 0;  // the last one set
     std::vector<std::string> launches;  // verb, file and parameters, by blanks
+
+    // Running programs; processImages false: the system cannot tell a
+    // process's program file (NT 4.0). Every question gets answer; a wait
+    // on a process that runs on moves the clock (ticks) by its time-out.
+    std::vector<FakeProcess> processes;
+    bool processImages = true;
+    uint32_t selfId = 0x77;
+    int answer = kAnswerYes;
+    uint32_t ticks = 0;
+    std::vector<uint32_t> closeMessages;  // the windows sent WM_CLOSE
 
     std::vector<FakeBox> boxes;
     std::vector<std::pair<uint32_t, uint32_t>> waits;  // handle value, time-out
@@ -133,5 +157,10 @@ void FakeAddKey(const std::string& key);  // with every missing parent
 void FakeSetValue(const std::string& key, const std::string& name, const std::string& bytes);
 void FakeSetString(const std::string& key, const std::string& name, const std::string& text);
 bool FakeKeyExists(const std::string& key);
+// Starts a program from file (locked while it runs), reported as image
+// (file when empty); returns its process id.
+uint32_t FakeStartProgram(const std::string& file, const std::string& image = "",
+                          bool closesOnRequest = true, int windows = 1);
+bool FakeIsRunning(uint32_t processId);
 
 #endif

@@ -87,6 +87,7 @@ TEST_F(CommandLineTest, WaitNumberFollowsTheRuntimesRules)
 TEST_F(CommandLineTest, DeleteModeDeletesOneFileWaitsAndLeavesThePackage)
 {
     InstallPackage();
+    FakeStartProgram(kAcc + "\\Clock1.exe");  // never asked about here
     FakeAddFile("C:\\TEMP\\left over.txt");
     EXPECT_EQ(EraserMain("/H40 /D\"C:\\TEMP\\left over.txt\""), 0);
     EXPECT_FALSE(FakeExists("C:\\TEMP\\left over.txt"));
@@ -194,6 +195,11 @@ static const AccountCase kAccountCases[] = {
      true, 0, 0, kOpCount, 0, true, kGone,
      {{1, NotEmptyText("C:\\Program Files\\Games\\KORVEN\\碧環デスクトップアクセサリー\\ACC")},
       {0, NotEmptyText(kGroup, "スタートメニュー")}}},
+    // A program left running is asked about by the first process, never
+    // by the copy.
+    {"a program left running", 2, kFakeTokenStandard, kProgramFiles, "",
+     [] { FakeStartProgram("C:\\Program Files\\Games\\KORVEN\\碧環デスクトップアクセサリー\\VELDPZ.EXE"); },
+     true, 0, 0, kOpCount, 0, true, kGone, {}},
     // Nothing this token would be refused: no prompt. The restart request
     // alone is no reason to ask, and it is refused.
     {"standard user who needs no rights", 2, kFakeTokenStandard, "C:\\Games\\", "",
@@ -219,6 +225,9 @@ static const AccountCase kAccountCases[] = {
     {"no own path", 2, kFakeTokenLimited, kProgramFiles, "", nullptr, false, 0, 0,
      kOpGetModuleFileName, 0, false, kUserRightsOnly, {}},
     {"a value that cannot travel whole", 2, kFakeTokenLimited, "C:\\Program Files\\Ga\"mes\\", "",
+     nullptr, false, 0, 0, kOpCount, 0, false, kUserRightsOnly, {}},
+    // A relative value would name another folder where the copy starts.
+    {"a value that is not a full path", 2, kFakeTokenLimited, "Program Files\\Games\\", "",
      nullptr, false, 0, 0, kOpCount, 0, false, kUserRightsOnly, {}},
     {"a value ending in a lead byte", 2, kFakeTokenLimited, "C:\\Program Files\\Games\x83", "",
      nullptr, false, 0, 0, kOpCount, 0, false, kUserRightsOnly, {}},
@@ -251,7 +260,8 @@ TEST_P(AccountTable, MachineItemsAloneGoToTheElevatedCopy)
     Fake.copyCrash = c.copyCrash;
     if (c.arrange)
         c.arrange();
-    const std::set<std::string> owned = OwnedPaths(c.installDir);
+    const std::set<std::string> owned =
+        OwnedPaths(c.installDir[1] == ':' ? c.installDir : "C:\\" + c.installDir);
     const auto before = FakeList();
     Fake.failOp = c.failOp;
     Fake.failNth = 1;
@@ -279,13 +289,16 @@ TEST_P(AccountTable, MachineItemsAloneGoToTheElevatedCopy)
     EXPECT_TRUE(FakeExists(kOtherDesktop + "\\パズル.LNK"));
 
     std::vector<std::pair<int, std::string>> warnings;
-    int completions = 0;
+    int completions = 0, questions = 0;
     for (auto& box : Fake.boxes) {
         if (box.style == 0x30)
             warnings.push_back({box.process, box.text});
-        else
+        else if (box.style == 0x40)
             completions += box.process == 0 ? 1 : 100;
+        else
+            questions += box.process == 0 ? 1 : 100;
     }
+    EXPECT_EQ(questions, (int)Fake.processes.size());
     if (c.outcome == kUserRightsOnly)
         EXPECT_FALSE(warnings.empty());
     else
@@ -362,6 +375,7 @@ TEST_F(CommandLineTest, ElevatedCopyWorksOnlyOnTheFolderItIsHanded)
     EXPECT_TRUE(FakeKeyExists(kPackageKey));
     EXPECT_TRUE(Fake.boxes.empty());
     EXPECT_EQ(Fake.delayedDeletes, std::vector<std::string>{kSelf});
+    EXPECT_EQ(Fake.currentDir, "C:\\WINDOWS");
     EXPECT_EQ(Fake.calls[kOpGetTokenElevation] + Fake.calls[kOpShellExecuteEx], 0);
     auto at = [](FakeOp op) { return std::find(Fake.trace.begin(), Fake.trace.end(), op); };
     EXPECT_LT(at(kOpSetMitigationPolicy), at(kOpSetCurrentDirectory));

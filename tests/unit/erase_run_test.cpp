@@ -247,6 +247,8 @@ struct EraseCase {
     const char* name;
     void (*arrange)();
     std::vector<std::string> warnings, kept, gone;
+    std::vector<std::string> questions;  // whether to close a running program
+    void (*check)();                     // what else must hold afterwards
 };
 
 void PrintTo(const EraseCase& c, std::ostream* os) { *os << c.name; }
@@ -380,6 +382,92 @@ static const EraseCase kEraseCases[] = {
      {}, kMirrorFiles, {}},
     // The lead bytes are learned at the start: a desktop folder whose last
     // character ends in the separator byte still gets a separator.
+    // A package program left running: one question each, in erase order,
+    // before anything goes; only Yes closes it, and never by force.
+    {"running clock closed on yes", [] { FakeStartProgram(kAcc + "\\Clock1.exe"); }, {}, {},
+     {kAcc}, {StillRunningText(kAcc + "\\Clock1.exe")},
+     [] {
+         EXPECT_EQ(Fake.closeMessages, std::vector<uint32_t>{0x100 * 16});
+         EXPECT_FALSE(FakeIsRunning(0x100));
+     }},
+    {"running clock left on no",
+     [] {
+         FakeStartProgram(kAcc + "\\Clock1.exe");
+         Fake.answer = 7;
+     },
+     {CannotDeleteText(kAcc + "\\Clock1.exe"), NotEmptyText(kAcc)}, {kAcc + "\\Clock1.exe"},
+     {kAcc + "\\Clock2.exe"}, {StillRunningText(kAcc + "\\Clock1.exe")},
+     [] {
+         EXPECT_TRUE(Fake.closeMessages.empty());
+         EXPECT_TRUE(FakeIsRunning(0x100));
+     }},
+    {"running clock that does not close",
+     [] { FakeStartProgram(kAcc + "\\Clock1.exe", "", false); },
+     {CannotDeleteText(kAcc + "\\Clock1.exe"), NotEmptyText(kAcc)}, {kAcc + "\\Clock1.exe"},
+     {kData + "\\VELD00.QXP"}, {StillRunningText(kAcc + "\\Clock1.exe")},
+     [] {
+         EXPECT_TRUE(FakeIsRunning(0x100));
+         ASSERT_FALSE(Fake.waits.empty());
+         EXPECT_EQ(Fake.waits[0], std::make_pair(0x8000u + 0x100u, 10000u));
+     }},
+    {"several windows and instances make one question",
+     [] {
+         FakeStartProgram(kAcc + "\\Clock1.exe", "", true, 3);
+         FakeStartProgram(kAcc + "\\Clock1.exe", "", true, 2);
+     },
+     {}, {}, {kAcc}, {StillRunningText(kAcc + "\\Clock1.exe")},
+     [] {
+         // Each window closed once; each process's program file asked once.
+         EXPECT_EQ(Fake.closeMessages, (std::vector<uint32_t>{0x1000, 0x1001, 0x1002, 0x1040, 0x1041}));
+         EXPECT_EQ(Fake.calls[kOpGetProcessImagePath], 2);
+     }},
+    {"programs asked about in erase order",
+     [] {
+         FakeStartProgram(kSaver);
+         FakeStartProgram(kAcc + "\\Clock2.exe");
+         FakeStartProgram(kApp + "\\VELDPZ.EXE");
+     },
+     {}, {}, {kAcc, kSaver},
+     {StillRunningText(kApp + "\\VELDPZ.EXE"), StillRunningText(kAcc + "\\Clock2.exe"),
+      StillRunningText(kSaver)}},
+    {"clock started by its short name",
+     [] {
+         const std::string shortName = "C:\\GAMES\\KORVEN\\碧環~1\\ACC\\CLOCK1.EXE";
+         Fake.shortNames[FakeFold(kAcc + "\\Clock1.exe")] = shortName;
+         FakeStartProgram(kAcc + "\\Clock1.exe", shortName);
+     },
+     {}, {}, {kAcc}, {StillRunningText(kAcc + "\\Clock1.exe")}},
+    {"a program of the same name elsewhere",
+     [] {
+         FakeAddFile("C:\\Tools\\Clock1.exe");
+         FakeStartProgram("C:\\Tools\\Clock1.exe");
+     },
+     {}, {"C:\\Tools\\Clock1.exe"}, {kAcc}, {}},
+    // Never the uninstaller, whose starter may wait on it, nor this program.
+    {"the uninstaller running",
+     [] { FakeStartProgram(kApp + "\\VELDUNIN.EXE"); },
+     {CannotDeleteText(kApp + "\\VELDUNIN.EXE"), NotEmptyText(kApp)}, {kApp + "\\VELDUNIN.EXE"},
+     {kAcc}, {}},
+    {"this program itself",
+     [] { Fake.selfId = FakeStartProgram(kAcc + "\\Clock1.exe"); },
+     {CannotDeleteText(kAcc + "\\Clock1.exe"), NotEmptyText(kAcc)}, {kAcc + "\\Clock1.exe"}, {},
+     {}},
+    {"a program without a window",
+     [] { FakeStartProgram(kAcc + "\\Clock1.exe", "", true, 0); },
+     {CannotDeleteText(kAcc + "\\Clock1.exe"), NotEmptyText(kAcc)}, {kAcc + "\\Clock1.exe"}, {},
+     {}},
+    {"older family", [] {
+         Fake.platformId = 1;
+         FakeStartProgram(kAcc + "\\Clock1.exe");
+     },
+     {}, {}, {kAcc}, {StillRunningText(kAcc + "\\Clock1.exe")}},
+    {"NT 4.0 cannot tell a process's program",
+     [] {
+         Fake.processImages = false;
+         FakeStartProgram(kAcc + "\\Clock1.exe");
+     },
+     {CannotDeleteText(kAcc + "\\Clock1.exe"), NotEmptyText(kAcc)}, {kAcc + "\\Clock1.exe"}, {},
+     {}},
     {"desktop folder ends in a two-byte character",
      [] {
          Fake.desktopDir = "C:\\USERS\\ソ";
@@ -399,12 +487,20 @@ TEST_P(EraseTable, Run)
     InstallPackage();
     c.arrange();
     EXPECT_EQ(EraserMain(""), 0);
-    std::vector<std::string> warnings;
+    std::vector<std::string> warnings, questions;
     for (auto& box : Fake.boxes) {
         if (box.style == 0x30)
             warnings.push_back(box.text);
+        if (box.style == 0x24)
+            questions.push_back(box.text);
     }
     EXPECT_EQ(warnings, c.warnings) << BoxTexts();
+    EXPECT_EQ(questions, c.questions) << BoxTexts();
+    // The questions come first.
+    for (size_t i = 0; i < questions.size(); i++)
+        EXPECT_EQ(Fake.boxes[i].style, 0x24u) << BoxTexts();
+    if (c.check)
+        c.check();
     ASSERT_FALSE(Fake.boxes.empty());
     EXPECT_EQ(Fake.boxes.back().style, 0x40u);
     for (auto& path : c.kept)

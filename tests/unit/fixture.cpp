@@ -45,6 +45,12 @@ std::string CannotDeleteText(const std::string& path)
     return "\n" + path + "\n\nが削除できませんでした。";
 }
 
+std::string StillRunningText(const std::string& path)
+{
+    return "\n" + path + "\n\nが実行中です。\nこのプログラムを終了してから削除を続けますか？\n"
+                        "（［いいえ］を選ぶと、このファイルは削除されずに残ります。）";
+}
+
 std::string BoxTexts()
 {
     std::string all;

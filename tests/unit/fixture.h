@@ -27,6 +27,7 @@ std::string SaveFile(size_t size = 32);
 void InstallPackage(const std::string& installDir = "C:\\Games\\");
 std::string NotEmptyText(const std::string& path, const std::string& word = "フォルダ");
 std::string CannotDeleteText(const std::string& path);
+std::string StillRunningText(const std::string& path);
 std::string BoxTexts();  // every box's text, one per line, for messages
 
 class FakeTest : public ::testing::Test {

@@ -14,7 +14,9 @@
 //   ELAPSED <milliseconds from start to exit>
 // With --ack=DIR it waits, after logging box N (from 1), for a file
 // DIR\ack-N before closing the box, so that a picture can be taken; with
-// --manual it leaves every box for a person to close.
+// --manual it leaves every box for a person to close. A box with Yes and
+// No buttons is answered by the next letter of --answers=YN... (Yes when
+// none is left).
 #include <windows.h>
 #include <tlhelp32.h>
 
@@ -132,7 +134,7 @@ int wmain(int argc, wchar_t** argv)
     if (!log)
         return 2;
 
-    std::wstring eventMode, ackDir, workDir;
+    std::wstring eventMode, ackDir, workDir, answers;
     bool manual = false;
     std::vector<HANDLE> held;
     for (int i = 2; i < argc && lstrcmpW(argv[i], L"--") != 0; i++) {
@@ -141,6 +143,8 @@ int wmain(int argc, wchar_t** argv)
             eventMode = arg.substr(8);
         } else if (arg.rfind(L"--ack=", 0) == 0) {
             ackDir = arg.substr(6);
+        } else if (arg.rfind(L"--answers=", 0) == 0) {
+            answers = arg.substr(10);
         } else if (arg.rfind(L"--cwd=", 0) == 0) {
             workDir = arg.substr(6);
         } else if (arg == L"--manual") {
@@ -223,8 +227,16 @@ int wmain(int argc, wchar_t** argv)
             for (int i = 0; i < 1500 && GetFileAttributesW(ack.c_str()) == INVALID_FILE_ATTRIBUTES; i++)
                 Sleep(20);
         }
-        if (!manual)
+        if (!manual && GetDlgItem(search.box, IDYES)) {
+            bool no = !answers.empty() && (answers[0] == L'N' || answers[0] == L'n');
+            if (!answers.empty())
+                answers.erase(0, 1);
+            fprintf(log, "ANSWER %s\n", no ? "no" : "yes");
+            fflush(log);
+            PostMessageW(search.box, WM_COMMAND, no ? IDNO : IDYES, 0);
+        } else if (!manual) {
             PostMessageW(search.box, WM_COMMAND, IDOK, 0);
+        }
         // Wait for this box to go before looking for the next one.
         for (int i = 0; (manual || i < 250) && IsWindow(search.box) && IsWindowVisible(search.box); i++)
             Sleep(20);

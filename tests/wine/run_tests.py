@@ -15,7 +15,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 from winelib import (ROOT, PROGRAMS, PACKAGE, MAKER_KEY, PACKAGE_KEY, CAPTION, COMPLETION,
                      SCREEN_SAVERS, GROUP_SHORTCUTS, SESSION_MANAGER, Prefix, cannot_delete_text,
-                     not_empty_text, save_file, tree, wine_layout, write)
+                     not_empty_text, save_file, still_running_text, tree, wine_layout, write)
 
 W = None  # the prefix
 TESTS = []
@@ -267,6 +267,39 @@ def virtual_store_mirror_goes_by_the_install_folders_rules():
         check((store / "windows").is_dir(), "the mirror of the Windows folder went")
     finally:
         shutil.rmtree(store, ignore_errors=True)
+
+
+@test_each("yes", "no", "ignored", "elsewhere")
+def running_clock_is_asked_about_first(case):
+    # A stand-in with a window in the place of the clock: the question comes
+    # first; Yes closes it (WM_CLOSE) and its file goes, No leaves it, and
+    # one that ignores WM_CLOSE is waited for ten seconds and never ended.
+    # The same program elsewhere is none of the package's.
+    app = fresh_package()
+    clock_win = rf"C:\Games\KORVEN\{PACKAGE}\ACC\Clock1.exe"
+    started_win = clock_win if case != "elsewhere" else r"C:\other\Clock1.exe"
+    write(W.unix(started_win), (W.drive_c / "tools" / "standin.exe").read_bytes())
+    clock = W.start(started_win, *(["/ignore"] if case == "ignored" else []))
+    try:
+        r = W.run(answers="N" if case == "no" else "Y")
+        still_running = clock.poll() is None
+    finally:
+        W.end(clock)
+        shutil.rmtree(W.drive_c / "other", ignore_errors=True)
+    if case in ("yes", "elsewhere"):
+        completed(r, [still_running_text(clock_win)] if case == "yes" else [])
+        package_gone(app, W.drive_c / "Games")
+        check(still_running == (case == "elsewhere"), f"running after the erase: {still_running}")
+    else:
+        completed(r, [still_running_text(clock_win), cannot_delete_text(clock_win),
+                      not_empty_text(rf"C:\Games\KORVEN\{PACKAGE}\ACC")])
+        check(still_running, "the clock was ended")
+        check(sorted(p.name for p in (app / "ACC").iterdir()) == ["Clock1.exe"], f"{tree(app)}")
+        if case == "ignored":
+            check(r.elapsed >= 9.5, f"waited only {r.elapsed:.1f} s for the clock to end")
+    check(r.answers == ([] if case == "elsewhere" else ["no" if case == "no" else "yes"]),
+          f"answers {r.answers}")
+    check(not W.reg_exists(PACKAGE_KEY), "package key left")
 
 
 # Names of libraries the system loads, on demand or as imports of its own

@@ -80,6 +80,11 @@ def cannot_delete_text(path):
     return f"\n{path}\n\nが削除できませんでした。"
 
 
+def still_running_text(path):
+    return (f"\n{path}\n\nが実行中です。\nこのプログラムを終了してから削除を続けますか？\n"
+            "（［いいえ］を選ぶと、このファイルは削除されずに残ります。）")
+
+
 class Prefix:
     """A prefix whose C:\\tools\\eraser.exe is the build for arch."""
 
@@ -144,6 +149,7 @@ class Prefix:
         shutil.copy(self.program, tools / "eraser.exe")
         shutil.copy(self.program.with_name("eraser_limited.exe"), tools / "eraser_limited.exe")
         shutil.copy(ROOT / "build" / "win64" / "driver.exe", tools / "driver.exe")
+        shutil.copy(self.program.with_name("standin.exe"), tools / "standin.exe")
         # A 32-bit program needs the 32-bit system files, which a new
         # prefix does not always hold.
         wow = self.drive_c / "windows" / "syswow64"
@@ -235,11 +241,38 @@ class Prefix:
 
     # -- running the program
 
-    def run(self, *args, event=None, hold=(), program=r"C:\tools\eraser.exe", cwd=None):
+    def start(self, program, *args):
+        """Starts a stand-in program (C:\\tools\\standin.exe copied where
+        it is wanted) and returns once its window exists."""
+        ready = self.drive_c / "tools" / "ready.txt"
+        ready.unlink(missing_ok=True)
+        with open(self.scratch / "started-output.txt", "ab") as out:
+            started = subprocess.Popen([WINE_BIN + "/wine64", program, r"/ready=C:\tools\ready.txt",
+                                        *args], env=self.env, stdout=out, stderr=subprocess.STDOUT,
+                                       stdin=subprocess.DEVNULL)
+        deadline = time.time() + 60
+        while not ready.exists():
+            if started.poll() is not None or time.time() > deadline:
+                started.kill()
+                raise RuntimeError(f"{program} did not come up (exit {started.poll()})")
+            time.sleep(0.1)
+        return started
+
+    def end(self, started):
+        """Ends a started program that still runs. Its Linux process is the
+        Windows one (for a 32-bit program, the emulator the loader became),
+        and the server sees it go."""
+        if started.poll() is None:
+            started.kill()
+            started.wait()
+
+    def run(self, *args, event=None, hold=(), program=r"C:\tools\eraser.exe", cwd=None,
+            answers=None):
         """Runs the program through the driver; returns boxes, exit code and time."""
         log = self.drive_c / "tools" / "log.txt"
         log.unlink(missing_ok=True)
         opts = [f"--event={event}"] if event else []
+        opts += [f"--answers={answers}"] if answers else []
         opts += [f"--hold={h}" for h in hold]
         opts += [f"--cwd={cwd}"] if cwd else []
         rc = self.wine(r"C:\tools\driver.exe", r"C:\tools\log.txt", *opts, "--", program, *args,
@@ -255,6 +288,7 @@ class Result:
         self.boxes = []  # (caption, text)
         self.generations = []  # of the process that showed each box: 0 the program
         self.processes = []  # (generation, file name) of each process it started, and on
+        self.answers = []  # "yes" or "no", for each question
         self.exit = None
         self.elapsed = None
         self.errors = []
@@ -284,6 +318,8 @@ def parse_log(text):
         elif kind == "PROCESS":
             generation, _, name = rest.partition(" ")
             result.processes.append((int(generation), name))
+        elif kind == "ANSWER":
+            result.answers.append(rest)
         elif kind == "EXIT":
             result.exit = int(rest)
         elif kind == "ELAPSED":
