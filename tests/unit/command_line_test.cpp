@@ -341,12 +341,7 @@ TEST_P(AccountTable, MachineItemsAloneGoToTheElevatedCopy)
 }
 
 INSTANTIATE_TEST_SUITE_P(Accounts, AccountTable, ::testing::ValuesIn(kAccountCases),
-                         [](const ::testing::TestParamInfo<AccountCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p; p++)
-                                 name += isalnum((unsigned char)*p) ? *p : '_';
-                             return name;
-                         });
+                         RowName<AccountCase>);
 
 // The copy takes the install folder only as a full path that fits, by the
 // registry's rules; anything else ends it untouched. It guards against

@@ -511,9 +511,4 @@ TEST_P(EraseTable, Run)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, EraseTable, ::testing::ValuesIn(kEraseCases),
-                         [](const ::testing::TestParamInfo<EraseCase>& info) {
-                             std::string name;
-                             for (const char* p = info.param.name; *p; p++)
-                                 name += isalnum((unsigned char)*p) ? *p : '_';
-                             return name;
-                         });
+                         RowName<EraseCase>);

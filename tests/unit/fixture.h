@@ -30,6 +30,17 @@ std::string CannotDeleteText(const std::string& path);
 std::string StillRunningText(const std::string& path);
 std::string BoxTexts();  // every box's text, one per line, for messages
 
+// A table row's test name: its name with every character but letters and
+// digits made '_'.
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& info)
+{
+    std::string name;
+    for (const char* p = info.param.name; *p; p++)
+        name += isalnum((unsigned char)*p) ? *p : '_';
+    return name;
+}
+
 class FakeTest : public ::testing::Test {
 protected:
     void SetUp() override { FakeReset(); }
