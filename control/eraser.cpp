@@ -89,14 +89,12 @@ void ParseCommandLine(const char* text)
     }
 }
 
-int EnterWindowsFolder(char* win)
+void EnterWindowsFolder(char* win)
 {
-    if (!Sys->GetWindowsDirectoryA(win, kPathSize - 1)) {
+    if (Sys->GetWindowsDirectoryA(win, kPathSize - 1))
+        Sys->SetCurrentDirectoryA(win);
+    else
         win[0] = 0;
-        return 0;
-    }
-    Sys->SetCurrentDirectoryA(win);
-    return 1;
 }
 
 // The user's items come first and last: the shortcuts, then the machine's

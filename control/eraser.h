@@ -39,9 +39,9 @@ void ParseCommandLine(const char* text);
 // returns where the scan resumes. A path too long for out is dropped
 // whole: a shortened path could name another file.
 const char* ReadSwitchPath(const char* text, char* out);
-// Makes the Windows folder, which win receives, the current folder; 0
-// when the system does not say where it is (win is then empty).
-int EnterWindowsFolder(char* win);
+// Makes the Windows folder, which win receives, the current folder; win
+// is empty when the system does not say where it is.
+void EnterWindowsFolder(char* win);
 // The erase run of the process the user started. machinePartDone: an
 // elevated copy removed the machine's items already.
 void EraseRun(int machinePartDone);

@@ -14,7 +14,7 @@
 // The table's programs: VELDPZ.EXE, the two clocks and the four screen
 // savers. The uninstaller (group 0) is not one of them: its starter may
 // still be waiting on it.
-enum { kProgramSlots = 8, kProcessSlots = 256, kCloseWaitMilliseconds = 10000 };
+enum { kProgramSlots = 8, kProcessSlots = 1024, kCloseWaitMilliseconds = 10000 };
 
 static const char ProgramExtension[] = ".EXE";
 static const char ScreenSaverExtension[] = ".SCR";

@@ -426,7 +426,12 @@ static uint32_t FakeGetModuleFileName(char* out, uint32_t size)
 
 static uint32_t FakeGetShortPathName(const char* path, char* out, uint32_t size)
 {
-    if (Fails(kOpGetShortPathName) || !Node(path))
+    if (Fails(kOpGetShortPathName))
+        return 0;
+    auto alias = Fake.aliases.find(Key(path));
+    if (alias != Fake.aliases.end())
+        path = alias->second.c_str();
+    if (!Node(path))
         return 0;
     auto it = Fake.shortNames.find(Key(path));
     return CopyOut(it == Fake.shortNames.end() ? std::string(path) : it->second, out, size);
@@ -569,14 +574,16 @@ static uint32_t FakeGetTokenElevation()
     return Fake.token == kFakeTokenFull ? kTokenElevated : kTokenNotElevated;
 }
 
-// A locked file opens for deletion: only the delete itself is refused.
-static uint32_t FakeOpenForDelete(const char* path, int)
+// A locked file opens for deletion: only the delete itself is refused. A
+// folder opens only as one (with backup semantics).
+static uint32_t FakeOpenForDelete(const char* path, int isFolder)
 {
     if (Fails(kOpOpenForDelete))
         return kErrorFault;
-    if (!Node(path))
+    FakeNode* node = Node(path);
+    if (!node)
         return kErrorFileNotFound;
-    return Refused(path) ? kErrorAccessDenied : 0;
+    return Refused(path) || (node->isFolder && !isFolder) ? kErrorAccessDenied : 0;
 }
 
 static void SwapAccounts()

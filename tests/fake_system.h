@@ -86,6 +86,7 @@ struct FakeState {
     std::string windowsDir = "C:\\WINDOWS";
     std::string modulePath = "C:\\WINDOWS\\TEMP\\VELDUNIN.EXE";
     std::map<std::string, std::string> shortNames;  // folded long path -> short
+    std::map<std::string, std::string> aliases;     // folded other form -> long path
     std::string desktopDir, programsDir, localAppDataDir;  // empty: lookup fails
     uint32_t platformId = kPlatformWin32Nt;
     uint32_t codePage = 932;

@@ -200,6 +200,9 @@ static const AccountCase kAccountCases[] = {
     {"a program left running", 2, kFakeTokenStandard, kProgramFiles, "",
      [] { FakeStartProgram("C:\\Program Files\\Games\\KORVEN\\碧環デスクトップアクセサリー\\VELDPZ.EXE"); },
      true, 0, 0, kOpCount, 0, true, kGone, {}},
+    // A screen saver in the Windows folder is enough to ask.
+    {"a screen saver is the only refused item", 2, kFakeTokenStandard, "C:\\Games\\", "",
+     nullptr, false, 0, 0, kOpCount, 0, true, kGone, {}},
     // Nothing this token would be refused: no prompt. The restart request
     // alone is no reason to ask, and it is refused.
     {"standard user who needs no rights", 2, kFakeTokenStandard, "C:\\Games\\", "",
@@ -351,6 +354,7 @@ TEST_F(CommandLineTest, ElevatedCopyWorksOnlyOnTheFolderItIsHanded)
     const std::string overlong = "C:\\" + std::string(kPathSize, 'a');
     for (const std::string& args : std::vector<std::string>{"/E", "/E\"\"", "/E ", "/E" + overlong, "/ECX\\Games\\",
                              "/E\"Program Files\\Games\\\"", "/EC:Games\\", "/E\\Games",
+                             "/E\\x\\Games", "/E@:\\Games", "/E{:\\Games",
                              "/EC:\\" + std::string(kPathSize - 40, 'b')}) {
         FakeReset();
         InstallPackage(kProgramFiles);
@@ -360,6 +364,11 @@ TEST_F(CommandLineTest, ElevatedCopyWorksOnlyOnTheFolderItIsHanded)
         EXPECT_EQ(FakeList(), before) << args;
         EXPECT_TRUE(Fake.boxes.empty()) << args;
         EXPECT_EQ(Fake.calls[kOpRegOpenKey], 0) << args;
+    }
+    // Any drive letter, or a UNC path.
+    for (const char* args : {"/Ea:\\Games", "/EZ:\\Games", "/E\\\\SERVER\\Games\\"}) {
+        FakeReset();
+        EXPECT_EQ(EraserMain(args), 0) << args;
     }
     FakeReset();
     InstallPackage(kProgramFiles);

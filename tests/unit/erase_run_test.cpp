@@ -409,6 +409,7 @@ static const EraseCase kEraseCases[] = {
          EXPECT_TRUE(FakeIsRunning(0x100));
          ASSERT_FALSE(Fake.waits.empty());
          EXPECT_EQ(Fake.waits[0], std::make_pair(0x8000u + 0x100u, 10000u));
+         EXPECT_EQ(Fake.closedHandles, std::vector<uint32_t>{0x8000u + 0x100u});
      }},
     {"several windows and instances make one question",
      [] {
@@ -437,6 +438,14 @@ static const EraseCase kEraseCases[] = {
          FakeStartProgram(kAcc + "\\Clock1.exe", shortName);
      },
      {}, {}, {kAcc}, {StillRunningText(kAcc + "\\Clock1.exe")}},
+    {"clock started by a path in mixed form",
+     [] {
+         const std::string mixed = kAcc + "\\CLOCK1~1.EXE";
+         Fake.shortNames[FakeFold(kAcc + "\\Clock1.exe")] = "C:\\GAMES\\KORVEN\\碧環~1\\ACC\\CLOCK1~1.EXE";
+         Fake.aliases[FakeFold(mixed)] = kAcc + "\\Clock1.exe";
+         FakeStartProgram(kAcc + "\\Clock1.exe", mixed);
+     },
+     {}, {}, {kAcc}, {StillRunningText(kAcc + "\\Clock1.exe")}},
     {"a program of the same name elsewhere",
      [] {
          FakeAddFile("C:\\Tools\\Clock1.exe");
@@ -449,9 +458,12 @@ static const EraseCase kEraseCases[] = {
      {CannotDeleteText(kApp + "\\VELDUNIN.EXE"), NotEmptyText(kApp)}, {kApp + "\\VELDUNIN.EXE"},
      {kAcc}, {}},
     {"this program itself",
-     [] { Fake.selfId = FakeStartProgram(kAcc + "\\Clock1.exe"); },
+     [] {
+         Fake.selfId = FakeStartProgram(kAcc + "\\Clock1.exe");
+         FakeStartProgram(kApp + "\\VELDPZ.EXE");
+     },
      {CannotDeleteText(kAcc + "\\Clock1.exe"), NotEmptyText(kAcc)}, {kAcc + "\\Clock1.exe"}, {},
-     {}},
+     {StillRunningText(kApp + "\\VELDPZ.EXE")}},
     {"a program without a window",
      [] { FakeStartProgram(kAcc + "\\Clock1.exe", "", true, 0); },
      {CannotDeleteText(kAcc + "\\Clock1.exe"), NotEmptyText(kAcc)}, {kAcc + "\\Clock1.exe"}, {},
