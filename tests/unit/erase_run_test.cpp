@@ -438,14 +438,30 @@ static const EraseCase kEraseCases[] = {
          FakeStartProgram(kAcc + "\\Clock1.exe", shortName);
      },
      {}, {}, {kAcc}, {StillRunningText(kAcc + "\\Clock1.exe")}},
-    {"clock started by a path in mixed form",
+    // Paths in mixed form: a short file name in long folders, a long one
+    // in short folders.
+    {"clocks started by paths in mixed form",
      [] {
-         const std::string mixed = kAcc + "\\CLOCK1~1.EXE";
+         const std::string shortName = kAcc + "\\CLOCK1~1.EXE";
+         const std::string shortFolders = "C:\\GAMES\\KORVEN\\碧環~1\\ACC\\Clock2.exe";
          Fake.shortNames[FakeFold(kAcc + "\\Clock1.exe")] = "C:\\GAMES\\KORVEN\\碧環~1\\ACC\\CLOCK1~1.EXE";
-         Fake.aliases[FakeFold(mixed)] = kAcc + "\\Clock1.exe";
-         FakeStartProgram(kAcc + "\\Clock1.exe", mixed);
+         Fake.shortNames[FakeFold(kAcc + "\\Clock2.exe")] = "C:\\GAMES\\KORVEN\\碧環~1\\ACC\\CLOCK2~1.EXE";
+         Fake.aliases[FakeFold(shortName)] = kAcc + "\\Clock1.exe";
+         Fake.aliases[FakeFold(shortFolders)] = kAcc + "\\Clock2.exe";
+         FakeStartProgram(kAcc + "\\Clock1.exe", shortName);
+         FakeStartProgram(kAcc + "\\Clock2.exe", shortFolders);
      },
-     {}, {}, {kAcc}, {StillRunningText(kAcc + "\\Clock1.exe")}},
+     {}, {}, {kAcc},
+     {StillRunningText(kAcc + "\\Clock1.exe"), StillRunningText(kAcc + "\\Clock2.exe")}},
+    // Another program's file is never looked up in the file system: the
+    // short forms taken are the seven programs' own.
+    {"another program running",
+     [] {
+         FakeAddFile("C:\\Tools\\notepad.exe");
+         FakeStartProgram("C:\\Tools\\notepad.exe");
+     },
+     {}, {"C:\\Tools\\notepad.exe"}, {kAcc}, {},
+     [] { EXPECT_EQ(Fake.calls[kOpGetShortPathName], 7); }},
     {"a program of the same name elsewhere",
      [] {
          FakeAddFile("C:\\Tools\\Clock1.exe");
