@@ -62,7 +62,7 @@ int HandMachinePartOver(int* exitCode)
         return 1;
     }
     Sys->WaitForSingleObject(copy, kWaitInfinite);
-    uint32_t code = kExitCopyUnknown;
+    uint32_t code = 0;
     if (!Sys->GetExitCodeProcess(copy, &code))
         code = kExitCopyUnknown;
     Sys->CloseHandle(copy);

@@ -7,8 +7,8 @@ InstallPathsRecord InstallPaths;
 
 // Reads InstallDir into RunOptions.installDir. The call gets one byte
 // less than the buffer holds, so that a value stored without its
-// terminating NUL still gets one; a longer value is refused, never cut short (Win32 reports no
-// more than it was given room for).
+// terminating NUL still gets one; a longer value is refused, never cut
+// short (Win32 reports no more than it was given room for).
 static int ReadInstallDir(SysHandle key)
 {
     uint32_t size = kPathSize - 1;
