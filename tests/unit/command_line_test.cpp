@@ -354,7 +354,7 @@ TEST_F(CommandLineTest, ElevatedCopyWorksOnlyOnTheFolderItIsHanded)
     const std::string overlong = "C:\\" + std::string(kPathSize, 'a');
     for (const std::string& args : std::vector<std::string>{"/E", "/E\"\"", "/E ", "/E" + overlong, "/ECX\\Games\\",
                              "/E\"Program Files\\Games\\\"", "/EC:Games\\", "/E\\Games",
-                             "/E\\x\\Games", "/E@:\\Games", "/E{:\\Games",
+                             "/E\\x\\Games", "/Ex\\Games", "/E@:\\Games", "/E{:\\Games",
                              "/EC:\\" + std::string(kPathSize - 40, 'b')}) {
         FakeReset();
         InstallPackage(kProgramFiles);
