@@ -38,13 +38,32 @@ static int ComposeCopyParameters(char* out, int size)
     return TextLength(back) == TextLength(RunOptions.installDir);
 }
 
+// From Windows 10 22H2 on, no junction or link that a user made is
+// followed by an elevated process, whatever a path it is given leads
+// through. The walk through handles follows none below the install folder
+// anyway; the guard covers the paths that remain (the shortcuts, the
+// restart request).
+static void TurnRedirectionGuardOn(void)
+{
+    Sys->SetProcessMitigationPolicy(kProcessRedirectionTrustPolicy, kEnforceRedirectionTrust);
+}
+
+void LearnTokenElevation(void)
+{
+    // The copy turns the guard on in any case, and never asks again.
+    if (!PlatformInfo.isNtFamily || (RunOptions.flags & kFlagElevatedCopy))
+        return;
+    PlatformInfo.tokenElevation = Sys->GetTokenElevation();
+    if (PlatformInfo.tokenElevation == kTokenElevated)
+        TurnRedirectionGuardOn();
+}
+
 int HandMachinePartOver(int* exitCode)
 {
     // Only a token that is not elevated is worth a prompt, and only when
     // it would be refused something; the system answers "unknown" before
     // Vista, where there is no prompt to give.
-    if (!PlatformInfo.isNtFamily || Sys->GetTokenElevation() != kTokenNotElevated ||
-        !MachineItemsNeedRights())
+    if (PlatformInfo.tokenElevation != kTokenNotElevated || !MachineItemsNeedRights())
         return 0;
     char self[kPathSize], parameters[kPathSize + 4];
     if (!Sys->GetModuleFileNameA(self, kPathSize - 1) ||
@@ -75,10 +94,8 @@ int RunElevatedCopy(void)
     // The same rules as for the registry's value, and a full path only.
     if (!IsFullPath(RunOptions.installDir) || !UseInstallDir(RunOptions.installDir))
         return kExitNoInstallation;
-    // From Windows 10 22H2 on, no junction or link that a user made is
-    // followed by this process: a folder swapped for one between the check
-    // and the delete cannot turn a delete into one elsewhere.
-    Sys->SetProcessMitigationPolicy(kProcessRedirectionTrustPolicy, kEnforceRedirectionTrust);
+    // Started elevated, whatever its token says under a test build.
+    TurnRedirectionGuardOn();
     char win[kPathSize];
     EnterWindowsFolder(win);
     RemoveMachineItems(0);

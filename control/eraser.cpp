@@ -118,6 +118,7 @@ int EraserMain(const char* args)
     RunOptions.deletePath[0] = 0;
     RunOptions.installDir[0] = 0;
     PlatformInfo.isNtFamily = 0;
+    PlatformInfo.tokenElevation = kTokenElevationUnknown;
     DetectPlatform();
     LearnLeadBytes();
     ParseCommandLine(args);
@@ -131,6 +132,7 @@ int EraserMain(const char* args)
         RunOptions.waitHandle = 0;
     }
 
+    LearnTokenElevation();
     if (RunOptions.flags & kFlagDelete) {
         if (RunOptions.deletePath[0])
             Sys->DeleteFileA(RunOptions.deletePath);

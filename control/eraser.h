@@ -26,6 +26,7 @@ struct RunOptionsRecord {
 
 struct PlatformInfoRecord {
     int isNtFamily;
+    uint32_t tokenElevation;  // kTokenElevated, ...; unknown on the older family
 };
 
 extern RunOptionsRecord RunOptions;
@@ -46,7 +47,11 @@ void EnterWindowsFolder(char* win);
 // elevated copy removed the machine's items already.
 void EraseRun(int machinePartDone);
 
-// Elevation (elevation.cpp). 1 when an elevated copy was to do the
+// Elevation (elevation.cpp). Learns whether this process's token is
+// elevated, and if so turns the redirection guard on before any file is
+// touched.
+void LearnTokenElevation(void);
+// 1 when an elevated copy was to do the
 // machine's items; exitCode is then 0 when it did, else the code to end
 // with untouched. 0: this process does them itself.
 int HandMachinePartOver(int* exitCode);

@@ -14,30 +14,20 @@ static int MakerKeyIsEmpty(void)
     return empty;
 }
 
-// A link on the way down from the install folder stays, with its notice.
-static int RemovePackageFolder(SysHandle owner, const InstallPathsRecord* paths, const char* path)
-{
-    if (ReportLinkOnWay(owner, paths->baseDir, path, FolderWordFolder))
-        return 0;
-    return RemoveFolderIfEmpty(owner, path, FolderWordFolder);
-}
-
-void RemovePackageFoldersIn(SysHandle owner, const InstallPathsRecord* paths)
+void RemovePackageFoldersIn(SysHandle owner, PackageTree* tree)
 {
     // The first folder that stays ends the folder removal: its parents
     // cannot have become empty.
-    char acc[kPathSize];
-    int stayed = !ComposePath(acc, paths->appDir, "\\", SubfolderNames[kLocationAcc]) ||
-                 RemovePackageFolder(owner, paths, acc) != 1;
-    if (!stayed)
-        stayed = RemovePackageFolder(owner, paths, paths->dataDir) != 1;
-    if (!stayed)
-        RemoveFolderChain(owner, paths->baseDir, paths->appDir, FolderWordFolder);
-}
-
-void RemovePackageFolders(SysHandle owner)
-{
-    RemovePackageFoldersIn(owner, &InstallPaths);
+    if (RemoveHeldFolder(owner, &tree->acc, FolderWordFolder) != 1 ||
+        RemoveHeldFolder(owner, &tree->data, FolderWordFolder) != 1)
+        return;
+    // Then up to the install folder, which always stays; a file in a
+    // folder's place is passed over.
+    HeldFolder* chain[] = {&tree->app, &tree->maker};
+    for (HeldFolder* folder : chain) {
+        if (folder->state != kHeldFile && RemoveHeldFolder(owner, folder, FolderWordFolder) != 1)
+            return;
+    }
 }
 
 void RemoveRegistryKeys(void)
@@ -49,9 +39,9 @@ void RemoveRegistryKeys(void)
 
 void RemoveMachineItems(SysHandle owner)
 {
-    RemoveInstalledFiles(owner);
-    RemoveSavedData(owner);
-    RemovePackageFolders(owner);
+    char win[kPathSize];
+    GetTableWindowsFolder(win);
+    RemovePackageItems(owner, &InstallPaths, win);
 }
 
 int MachineItemsNeedRights(void)

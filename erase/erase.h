@@ -4,6 +4,7 @@
 #define ERASER_ERASE_H
 
 #include "paths/text.h"
+#include "paths/walk.h"
 #include "sysops/sysops.h"
 
 // Where a table file lives.
@@ -29,7 +30,8 @@ enum { kDesktopShortcutCount = 1, kStartMenuShortcutCount = 4, kDataFileCount = 
 extern const char MakerKey[];
 extern const char PackageKey[];
 extern const char InstallDirValue[];
-extern const char PackageSubpath[];
+extern const char MakerFolderName[];
+extern const char PackageFolderName[];
 extern const char* const SubfolderNames[2];
 extern const FileGroup InstalledFileTable[kFileGroupCount];
 extern const char ShortcutExtension[];
@@ -80,15 +82,24 @@ int TableFolderToErase(char* out, const FileEntry* entry, const InstallPathsReco
 // when the system does not say.
 void GetTableWindowsFolder(char* win);
 
+// The package's folders, held while its items go: the install folder,
+// followed wherever it leads, the maker and package folders, DATA and ACC
+// below it, never followed, and the Windows folder (package_tree.cpp).
+struct PackageTree {
+    HeldFolder base, maker, app, data, acc, windows;
+};
+// win (the Windows folder) ends in a separator or is empty.
+void OpenPackageTree(PackageTree* tree, const InstallPathsRecord* paths, const char* win);
+void ClosePackageTree(PackageTree* tree);
+// The held folder of a table file.
+const HeldFolder* TableFolderIn(const PackageTree* tree, const FileEntry* entry);
+
 // The phases of the erase run. The machine's items are the installed
 // files, the saved data and the package folders of the install folder;
 // the user's are the shortcuts, the mirror in the VirtualStore and the
 // registry keys. The mirror goes by the install folder's rules, through
-// inner steps that are given the folders to work in.
+// the same inner steps over a tree of its own.
 void RemoveShortcuts(SysHandle owner);
-void RemoveInstalledFiles(SysHandle owner);
-void RemoveSavedData(SysHandle owner);
-void RemovePackageFolders(SysHandle owner);
 void RemoveVirtualStore(SysHandle owner);
 void RemoveRegistryKeys(void);
 
@@ -103,8 +114,10 @@ void RemoveMachineItems(SysHandle owner);
 // of rights. Walks what RemoveMachineItems walks; removes and shows nothing.
 int MachineItemsNeedRights(void);
 
-void RemoveInstalledFilesIn(SysHandle owner, const InstallPathsRecord* paths, const char* win);
-void RemoveSavedDataIn(SysHandle owner, const InstallPathsRecord* paths);
-void RemovePackageFoldersIn(SysHandle owner, const InstallPathsRecord* paths);
+void RemoveInstalledFilesIn(SysHandle owner, const PackageTree* tree);
+void RemoveSavedDataIn(SysHandle owner, const PackageTree* tree);
+void RemovePackageFoldersIn(SysHandle owner, PackageTree* tree);
+// The three inner steps over the tree of these folders.
+void RemovePackageItems(SysHandle owner, const InstallPathsRecord* paths, const char* win);
 
 #endif

@@ -42,7 +42,8 @@ int UseInstallDir(const char* value)
     if (!value[0] || !ComposePath(InstallPaths.baseDir, value))
         return 0;
     FixTrailingSeparator(InstallPaths.baseDir, kStripSeparator);
-    if (!ComposePath(InstallPaths.appDir, InstallPaths.baseDir, "\\", PackageSubpath) ||
+    if (!ComposePath(InstallPaths.appDir, InstallPaths.baseDir, "\\", MakerFolderName, "\\",
+                     PackageFolderName) ||
         !ComposePath(InstallPaths.dataDir, InstallPaths.appDir, "\\", SubfolderNames[kLocationData]) ||
         !PackagePathsFit(&InstallPaths)) {
         InstallPaths.baseDir[0] = InstallPaths.appDir[0] = InstallPaths.dataDir[0] = 0;

@@ -1,6 +1,7 @@
 // The files of the installed file table.
 #include "erase/erase.h"
 #include "paths/removal.h"
+#include "paths/walk.h"
 
 int ComposeTableFolder(char* out, const FileEntry* entry, const InstallPathsRecord* paths,
                        const char* win)
@@ -31,21 +32,11 @@ void GetTableWindowsFolder(char* win)
         win[0] = 0;  // the screen savers are then looked up in the current folder
 }
 
-void RemoveInstalledFilesIn(SysHandle owner, const InstallPathsRecord* paths, const char* win)
+void RemoveInstalledFilesIn(SysHandle owner, const PackageTree* tree)
 {
     // Last group first, so the uninstaller itself (group 0) goes last.
     for (int g = kFileGroupCount - 1; g >= 0; g--) {
-        for (const FileEntry* e = InstalledFileTable[g].entries; e->name; e++) {
-            char folder[kPathSize];
-            if (TableFolderToErase(folder, e, paths, win))
-                DeleteIfPresentIn(owner, folder, e->name, "");
-        }
+        for (const FileEntry* e = InstalledFileTable[g].entries; e->name; e++)
+            DeleteFileIn(owner, TableFolderIn(tree, e), e->name, 0);
     }
-}
-
-void RemoveInstalledFiles(SysHandle owner)
-{
-    char win[kPathSize];
-    GetTableWindowsFolder(win);
-    RemoveInstalledFilesIn(owner, &InstallPaths, win);
 }

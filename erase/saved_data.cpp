@@ -1,57 +1,30 @@
 // Save slots recognised by their header, and the puzzle's data files.
 #include "erase/erase.h"
-#include "paths/removal.h"
-#include "sysops/streams.h"
+#include "paths/walk.h"
 
-// A save file starts with the tag and holds at least one 32-byte record.
-static int IsSaveFile(const char* path)
+// A save file starts with the tag and holds at least one 32-byte record;
+// it is read through the handle that then deletes it.
+static int IsSaveFile(SysHandle item)
 {
-    Stream file;
-    if (!StreamOpen(&file, path, kStreamReadBinary))
-        return 0;
-    char record[kSaveRecordSize];
-    int isSave = StreamSeekStart(&file) && StreamReadRecord(&file, record, kSaveRecordSize);
+    unsigned char record[kSaveRecordSize];
+    uint32_t have = 0, got = 0;
+    while (have < kSaveRecordSize &&
+           Sys->ReadItem(item, record + have, kSaveRecordSize - have, &got) && got)
+        have += got;
+    int isSave = have == kSaveRecordSize;
     for (int i = 0; isSave && i < kSaveHeaderSize; i++)
-        isSave = record[i] == SaveHeaderTag[i];
-    StreamClose(&file);
+        isSave = record[i] == (unsigned char)SaveHeaderTag[i];
     return isSave;
 }
 
-static void RemoveSaveSlot(SysHandle owner, const char* prefix, int slot)
+void RemoveSavedDataIn(SysHandle owner, const PackageTree* tree)
 {
-    char name[kPathSize];
-    if (!FormatText(name, kPathSize, SaveSlotFormat, prefix, slot))
-        return;  // cannot happen: LoadInstallPaths made sure it fits
-    SysFindData found;
-    SysHandle search = Sys->FindFirstFileA(name, &found);
-    if (!search)
-        return;
-    do {
-        char path[kPathSize];
-        if (!ComposePath(path, prefix, found.fileName)) {
-            ShowCannotDeleteNoticeParts(owner, prefix, found.fileName, "");
-            continue;
-        }
-        if (IsSaveFile(path))
-            DeleteFoundFile(owner, path, found.attributes);
-    } while (Sys->FindNextFileA(search, &found));
-    Sys->FindClose(search);
-}
-
-void RemoveSavedDataIn(SysHandle owner, const InstallPathsRecord* paths)
-{
-    char prefix[kPathSize], link[kPathSize];
-    if (!ComposePath(prefix, paths->dataDir, "\\"))
-        return;
-    if (FindLinkOnWay(paths->baseDir, prefix, link))
-        return;  // the folder phase names the link
-    for (int slot = 0; slot <= kSaveSlotLast; slot++)
-        RemoveSaveSlot(owner, prefix, slot);
+    // Beneath a link nothing is opened; the folder phase names the link.
+    for (int slot = 0; slot <= kSaveSlotLast; slot++) {
+        char name[kPathSize];
+        FormatText(name, kPathSize, SaveSlotFormat, "", slot);
+        DeleteFileIn(owner, &tree->data, name, IsSaveFile);
+    }
     for (int i = 0; i < kDataFileCount; i++)
-        DeleteIfPresentIn(owner, prefix, DataFileNames[i], "");
-}
-
-void RemoveSavedData(SysHandle owner)
-{
-    RemoveSavedDataIn(owner, &InstallPaths);
+        DeleteFileIn(owner, &tree->data, DataFileNames[i], 0);
 }

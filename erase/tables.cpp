@@ -5,7 +5,8 @@ const char MakerKey[] = "Software\\KORVEN";
 const char PackageKey[] = "Software\\KORVEN\\VELDARIN_DESKTOP";
 const char InstallDirValue[] = "InstallDir";
 // The package folder below the install folder: maker, then package.
-const char PackageSubpath[] = "KORVEN\\碧環デスクトップアクセサリー";
+const char MakerFolderName[] = "KORVEN";
+const char PackageFolderName[] = "碧環デスクトップアクセサリー";
 
 const char* const SubfolderNames[2] = { "DATA", "ACC" };
 

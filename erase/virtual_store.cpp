@@ -64,7 +64,5 @@ void RemoveVirtualStore(SysHandle owner)
 {
     if (!VirtualStore.present)
         return;
-    RemoveInstalledFilesIn(owner, &VirtualStore.paths, VirtualStore.windowsDir);
-    RemoveSavedDataIn(owner, &VirtualStore.paths);
-    RemovePackageFoldersIn(owner, &VirtualStore.paths);
+    RemovePackageItems(owner, &VirtualStore.paths, VirtualStore.windowsDir);
 }

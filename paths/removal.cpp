@@ -14,18 +14,6 @@ static void ShowWarning(SysHandle owner, const char* text)
         Sys->MessageBoxA(owner, text, NoticeCaption, kMessageBoxIconWarning);
 }
 
-// Opening an item for deletion succeeds where it grants DELETE or its
-// folder grants FILE_DELETE_CHILD. Any other refusal (a running program's
-// file, a read-only file, a sharing clash) shows only at the delete
-// itself, and the notice then says so. Always 1: the walk goes on.
-static int CheckRights(const char* path, uint32_t attributes)
-{
-    if (Sys->OpenForDelete(path, (attributes & kFileAttributeDirectory) != 0) ==
-        kErrorAccessDenied)
-        RightsCheck.refused = 1;
-    return 1;
-}
-
 void ShowNotEmptyNotice(SysHandle owner, const char* path, const char* folderWord)
 {
     char text[kNoticeSize];
@@ -65,19 +53,11 @@ int PathExists(const char* path)
     return FindExact(path, &found);
 }
 
-void DeleteFoundFile(SysHandle owner, const char* path, uint32_t attributes)
-{
-    if (RightsCheck.active)
-        CheckRights(path, attributes);
-    else if (!Sys->DeleteFileA(path))
-        ShowCannotDeleteNotice(owner, path);
-}
-
 void DeleteIfPresent(SysHandle owner, const char* path)
 {
     SysFindData found;
-    if (FindExact(path, &found))
-        DeleteFoundFile(owner, path, found.attributes);
+    if (FindExact(path, &found) && !Sys->DeleteFileA(path))
+        ShowCannotDeleteNotice(owner, path);
 }
 
 void DeleteIfPresentIn(SysHandle owner, const char* folder, const char* name,
@@ -90,7 +70,7 @@ void DeleteIfPresentIn(SysHandle owner, const char* folder, const char* name,
         ShowCannotDeleteNoticeParts(owner, folder, name, extension);
 }
 
-static int IsDotName(const char* name)
+int IsDotName(const char* name)
 {
     for (; *name; name++) {
         if (*name != '.')
@@ -127,8 +107,6 @@ int RemoveFolderIfEmpty(SysHandle owner, const char* path, const char* folderWor
         return 1;
     if (!(found.attributes & kFileAttributeDirectory))
         return 0;
-    if (RightsCheck.active)
-        return CheckRights(path, found.attributes);
     if (!IsFolderEmpty(path)) {
         ShowNotEmptyNotice(owner, path, folderWord);
         return 0;
@@ -139,16 +117,19 @@ int RemoveFolderIfEmpty(SysHandle owner, const char* path, const char* folderWor
     return 0;
 }
 
-// A folder with the reparse-point attribute is a link when its tag is a
-// name surrogate (junctions, symbolic links, mount points), or when the
-// system gives no tag at all (Wine). Cloud placeholders and deduplicated
-// folders carry other tags and are folders like any other. Should the
-// search fail, the folder is taken for a link: it is then left alone.
+int IsLinkEntry(uint32_t attributes, uint32_t reparseTag)
+{
+    return (attributes & kFileAttributeReparsePoint) &&
+           (!reparseTag || (reparseTag & kReparseTagNameSurrogate));
+}
+
+// Should the search fail, the folder is taken for a link: it is then left
+// alone.
 static int IsLink(const char* path)
 {
     SysFindData found;
-    return !FindExact(path, &found) || !found.reparseTag ||
-           (found.reparseTag & kReparseTagNameSurrogate);
+    return !FindExact(path, &found) ||
+           IsLinkEntry(found.attributes | kFileAttributeReparsePoint, found.reparseTag);
 }
 
 int FindLinkOnWay(const char* stopDir, const char* path, char* link)

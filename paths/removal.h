@@ -8,11 +8,11 @@
 
 #include "sysops/sysops.h"
 
-// While RightsCheck.active is 1 the primitives remove nothing and show
-// nothing: for each present item they only ask the system whether this
-// process may delete it, and set refused when it may not for lack of
-// rights. A folder then counts as removed, so that a walk goes on to the
-// folders above it.
+// While RightsCheck.active is 1 the walk through handles (walk.h) removes
+// nothing and no notice is shown: for each present item it only asks the
+// system whether this process may delete it, and sets refused when it may
+// not for lack of rights. A folder then counts as removed, so that the
+// walk goes on to the folders above it.
 struct RightsCheckRecord {
     int active;
     int refused;
@@ -32,8 +32,13 @@ void ShowCannotDeleteNoticeParts(SysHandle owner, const char* folder, const char
 
 // 1 when an exact-path search finds something; a folder counts.
 int PathExists(const char* path);
-// Deletes a file that was found, or reports it.
-void DeleteFoundFile(SysHandle owner, const char* path, uint32_t attributes);
+// A folder's "." and "..", and any other name of dots only.
+int IsDotName(const char* name);
+// An entry with the reparse-point attribute is a link when its tag is a
+// name surrogate (junctions, symbolic links, mount points), or when the
+// system gives no tag at all (Wine). Cloud placeholders and deduplicated
+// folders carry other tags and are items like any other.
+int IsLinkEntry(uint32_t attributes, uint32_t reparseTag);
 void DeleteIfPresent(SysHandle owner, const char* path);
 // DeleteIfPresent on folder + name + extension. A path too long for the
 // buffer is never acted on under a shortened name: it is reported like a

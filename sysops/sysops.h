@@ -22,7 +22,11 @@ enum : uint32_t { kInvalidFileAttributes = 0xFFFFFFFFu };
 enum { kPlatformWin32Nt = 2 };
 enum { kCsidlPrograms = 0x02, kCsidlDesktopDirectory = 0x10, kCsidlLocalAppData = 0x1C };
 enum { kTokenElevationUnknown = 0, kTokenElevated = 1, kTokenNotElevated = 2 };
-enum { kErrorAccessDenied = 5, kErrorProcNotFound = 127, kErrorCancelled = 1223 };
+enum {
+    kErrorFileNotFound = 2, kErrorPathNotFound = 3, kErrorAccessDenied = 5,
+    kErrorProcNotFound = 127, kErrorDirNotEmpty = 145, kErrorStoppedOnSymlink = 681,
+    kErrorCancelled = 1223, kErrorReparsePointEncountered = 4395,
+};
 // SetProcessMitigationPolicy: the redirection guard, and its flag that
 // enforces it (Windows 10 22H2 and later).
 enum { kProcessRedirectionTrustPolicy = 16, kEnforceRedirectionTrust = 1 };
@@ -36,7 +40,23 @@ enum : uint32_t { kWaitObject0 = 0 };
 struct SysFindData {
     uint32_t attributes;
     uint32_t reparseTag;  // with the reparse-point attribute; 0 where unknown
+    uint64_t fileId;      // from a listing through a handle; 0 where unknown
     char fileName[260];
+};
+
+// How an item is opened by its name in a held folder (OpenItemAt).
+enum {
+    kItemFolder = 0x1,  // a folder: without kItemDelete, held for listing
+    kItemDelete = 0x2,  // to delete it through the handle
+    kItemRead = 0x4,    // to read its data as well
+    kItemProbe = 0x8,   // with kItemDelete: only to learn whether it may be
+};
+
+// What a handle says of its item.
+struct SysItemInfo {
+    uint32_t attributes;
+    uint32_t reparseTag;  // 0 where unknown
+    uint64_t fileId;      // 0 where unknown
 };
 
 struct SysCpInfo {
@@ -87,10 +107,28 @@ struct SystemOps {
     // process: kTokenElevated or kTokenNotElevated, or kTokenElevationUnknown
     // where the system cannot tell (the older family, NT 4 to XP).
     uint32_t (*GetTokenElevation)(void);
-    // CreateFileA of the item itself (never what a link points to) for
-    // DELETE access with full sharing, closed again at once: 0 when it
-    // opens, else the error. Nothing is changed.
-    uint32_t (*OpenForDelete)(const char* path, int isFolder);
+    // The package tree, walked through handles: an item is opened by its
+    // name in a folder held open, so that nothing above that folder is
+    // parsed again (paths/walk.h). Results are Win32 error numbers, 0 for
+    // success. On the older family, which has neither links nor handles
+    // of folders, these go by path.
+    //
+    // OpenFolder opens a folder by its full path, following links, and
+    // holds it for listing (sharing read and write): the root of a walk.
+    uint32_t (*OpenFolder)(const char* path, SysHandle* folder);
+    // Opens name in folder as itself: a link is not followed where the
+    // system can help it.
+    uint32_t (*OpenItemAt)(SysHandle folder, const char* name, uint32_t how, SysHandle* item);
+    // Lists folder through a fresh handle of it: the first entry matching
+    // mask, and the search to go on with; 0 when none matches.
+    SysHandle (*FindFirstAt)(SysHandle folder, const char* mask, SysFindData* found);
+    int (*FindNextAt)(SysHandle search, SysFindData* found);
+    uint32_t (*QueryItem)(SysHandle item, SysItemInfo* info);
+    int (*ReadItem)(SysHandle item, void* buffer, uint32_t size, uint32_t* got);
+    // Deletes the item through its handle; a folder must be empty.
+    uint32_t (*DeleteItem)(SysHandle item);
+    // Closes a folder, an item or a search of these calls.
+    int (*CloseItem)(SysHandle item);
     // ShellExecuteExA with SEE_MASK_NOCLOSEPROCESS: 1 and the new
     // process, or 0 and the error (kErrorCancelled: the user declined;
     // kErrorProcNotFound: no shell to ask).

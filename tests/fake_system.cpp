@@ -16,7 +16,8 @@ const char* const FakeOpNames[kOpCount] = {
     "GetWindowsDirectory", "GetModuleFileName", "GetShortPathName", "SetCurrentDirectory",
     "GetSpecialFolderPath", "RegOpenKeyEx", "RegQueryValueEx", "RegQueryInfoKey",
     "RegDeleteKey", "RegCloseKey", "GetVersionEx", "GetACP", "GetCPInfo",
-    "GetTokenElevation", "OpenForDelete", "ShellExecuteEx", "SetProcessMitigationPolicy",
+    "GetTokenElevation", "OpenFolder", "OpenItemAt", "FindFirstAt", "FindNextAt", "QueryItem",
+    "ReadItem", "DeleteItem", "CloseItem", "ShellExecuteEx", "SetProcessMitigationPolicy",
     "GetExitCodeProcess", "EnumWindows", "GetProcessImagePath", "PostMessage", "OpenProcess",
     "GetCurrentProcessId", "GetTickCount",
     "WaitForSingleObject", "CloseHandle", "MessageBox", "lstrcmpi", "CreateFile",
@@ -26,6 +27,11 @@ const char* const FakeOpNames[kOpCount] = {
 static bool Fails(FakeOp op)
 {
     Fake.seq++;
+    if (Fake.interfere && Fake.seq == Fake.interfereAt) {
+        std::function<void()> interfere = Fake.interfere;
+        Fake.interfere = nullptr;
+        interfere();
+    }
     Fake.calls[op]++;
     Fake.trace.push_back(op);
     int nth = Fake.calls[op];
@@ -86,7 +92,32 @@ static std::string Absolute(const std::string& path)
     return p;
 }
 
-static std::string Key(const std::string& path) { return FakeFold(Absolute(path)); }
+// A path through a link leads to its target: every component but the
+// last is followed, as the system parses a path; the last is the item
+// itself, unless followLast.
+static std::string Resolve(std::string p, bool followLast = false)
+{
+    for (int hops = 0; hops < 32 && Fake.linkTargets; hops++) {
+        std::vector<size_t> seps = Separators(p);
+        seps.push_back(p.size());
+        bool redirected = false;
+        for (size_t end : seps) {
+            if (end == p.size() && !followLast)
+                break;
+            auto it = Fake.nodes.find(FakeFold(p.substr(0, end)));
+            if (it != Fake.nodes.end() && !it->second.linkTarget.empty()) {
+                p = it->second.linkTarget + p.substr(end);
+                redirected = true;
+                break;
+            }
+        }
+        if (!redirected)
+            break;
+    }
+    return p;
+}
+
+static std::string Key(const std::string& path) { return FakeFold(Resolve(Absolute(path))); }
 
 static std::string Parent(const std::string& absolute)
 {
@@ -108,11 +139,10 @@ static FakeNode* Node(const std::string& path)
 
 // 1 when the token may not change the item at path: it lies below a
 // protected folder and the token is not elevated.
-static bool Refused(const std::string& path)
+static bool RefusedKey(const std::string& item)
 {
     if (Fake.token != kFakeTokenLimited && Fake.token != kFakeTokenStandard)
         return false;
-    std::string item = Key(path);
     for (const std::string& dir : Fake.protectedDirs) {
         std::string folded = FakeFold(dir) + "\\";
         if (item.compare(0, folded.size(), folded) == 0)
@@ -120,6 +150,8 @@ static bool Refused(const std::string& path)
     }
     return false;
 }
+
+static bool Refused(const std::string& path) { return RefusedKey(Key(path)); }
 
 static bool HasChildren(const std::string& folded)
 {
@@ -150,6 +182,7 @@ void FakeAddFolder(const std::string& path)
     FakeNode node;
     node.path = abs;
     node.isFolder = true;
+    node.id = Fake.nextId++;
     Fake.nodes[FakeFold(abs)] = node;
 }
 
@@ -160,6 +193,7 @@ void FakeAddFile(const std::string& path, const std::string& data)
     FakeNode node;
     node.path = abs;
     node.data = data;
+    node.id = Fake.nextId++;
     Fake.nodes[FakeFold(abs)] = node;
 }
 
@@ -206,11 +240,13 @@ bool FakeKeyExists(const std::string& key) { return Fake.keys.count(FakeFold(key
 // ---- handles
 
 struct FakeHandle {
-    enum Kind { kSearch, kFile, kKey } kind;
+    enum Kind { kSearch, kFile, kKey, kItem } kind;
     std::vector<SysFindData> matches;  // search
     size_t next = 0;
-    std::string path;  // file or key, folded
+    std::string path;  // file or key, folded; an item's where it was last seen
     size_t pos = 0;
+    uint64_t id = 0;    // an item's node
+    bool hold = false;  // an item held without sharing deletion
 };
 
 static SysHandle Open(FakeHandle* h)
@@ -246,14 +282,38 @@ static uint32_t Attributes(const FakeNode& node)
            (node.reparsePoint ? kFileAttributeReparsePoint : 0);
 }
 
-static SysFindData Entry(const std::string& name, uint32_t attributes, uint32_t tag = 0)
+// Wine reports a link's attribute in its entry but no tag.
+static uint32_t Tag(const FakeNode& node) { return Fake.wineRules ? 0 : node.reparseTag; }
+
+static SysFindData Entry(const std::string& name, uint32_t attributes, uint32_t tag = 0,
+                         uint64_t fileId = 0)
 {
     SysFindData data;
     memset(&data, 0, sizeof data);
     data.attributes = attributes;
     data.reparseTag = tag;
+    data.fileId = fileId;
     strncpy(data.fileName, name.c_str(), sizeof data.fileName - 1);
     return data;
+}
+
+// The entries of a folder that match a pattern with wildcards.
+static void List(const std::string& folder, const std::string& pattern, FakeHandle* search)
+{
+    if (!Fake.nodes.count(folder) || !Fake.nodes[folder].isFolder)
+        return;
+    if (folder.size() > 2) {  // drive roots have no dot entries
+        search->matches.push_back(Entry(".", kFileAttributeDirectory));
+        search->matches.push_back(Entry("..", kFileAttributeDirectory));
+    }
+    std::string foldedPattern = FakeFold(pattern) == "*.*" ? "*" : FakeFold(pattern);
+    auto it = Fake.nodes.upper_bound(folder + "\\");
+    for (; it != Fake.nodes.end() && it->first.compare(0, folder.size() + 1, folder + "\\") == 0; ++it) {
+        const FakeNode& node = it->second;
+        if (Parent(it->first) == folder &&
+            WildMatch(foldedPattern.c_str(), FakeFold(LastName(node.path)).c_str()))
+            search->matches.push_back(Entry(LastName(node.path), Attributes(node), Tag(node), node.id));
+    }
 }
 
 static SysHandle FakeFindFirstFile(const char* pattern, SysFindData* found)
@@ -265,23 +325,9 @@ static SysHandle FakeFindFirstFile(const char* pattern, SysFindData* found)
     auto* search = new FakeHandle{FakeHandle::kSearch, {}, 0, "", 0};
     if (name.find_first_of("*?") == std::string::npos) {
         if (FakeNode* node = Node(abs))
-            search->matches.push_back(
-                Entry(LastName(node->path), Attributes(*node), node->reparseTag));
+            search->matches.push_back(Entry(LastName(node->path), Attributes(*node), Tag(*node)));
     } else {
-        std::string folder = FakeFold(Parent(abs));
-        if (Fake.nodes.count(folder) && Fake.nodes[folder].isFolder) {
-            if (folder.size() > 2) {  // drive roots have no dot entries
-                search->matches.push_back(Entry(".", kFileAttributeDirectory));
-                search->matches.push_back(Entry("..", kFileAttributeDirectory));
-            }
-            std::string foldedPattern = FakeFold(name) == "*.*" ? "*" : FakeFold(name);
-            for (auto& [key, node] : Fake.nodes) {
-                if (Parent(key) == folder && key != folder &&
-                    WildMatch(foldedPattern.c_str(), FakeFold(LastName(node.path)).c_str()))
-                    search->matches.push_back(
-                        Entry(LastName(node.path), Attributes(node), node.reparseTag));
-            }
-        }
+        List(FakeFold(Parent(Resolve(abs))), name, search);
     }
     if (search->matches.empty()) {
         delete search;
@@ -319,6 +365,7 @@ static uint32_t FakeGetFileAttributes(const char* path)
 static void Forget(const std::string& key)
 {
     Fake.deleted.push_back(Fake.nodes[key].path);
+    Fake.deletedIds.push_back(Fake.nodes[key].id);
     Fake.nodes.erase(key);
 }
 
@@ -458,7 +505,7 @@ static int FakeGetSpecialFolderPath(int csidl, char* out)
 
 // ---- registry
 
-enum { kErrorFileNotFound = 2, kErrorMoreData = 234, kErrorFault = 31 };
+enum { kErrorMoreData = 234, kErrorFault = 31, kErrorSharingViolation = 32, kErrorDirectory = 267 };
 
 static long FakeRegOpenKey(const char* subKey, SysHandle* key)
 {
@@ -574,16 +621,165 @@ static uint32_t FakeGetTokenElevation()
     return Fake.token == kFakeTokenFull ? kTokenElevated : kTokenNotElevated;
 }
 
-// A locked file opens for deletion: only the delete itself is refused. A
-// folder opens only as one (with backup semantics).
-static uint32_t FakeOpenForDelete(const char* path, int isFolder)
+// ---- the walk through handles
+
+// The node of an item handle, wherever it is now: a rename keeps it.
+static FakeNode* ItemNode(FakeHandle* h)
 {
-    if (Fails(kOpOpenForDelete))
+    auto it = Fake.nodes.find(h->path);
+    if (it != Fake.nodes.end() && it->second.id == h->id)
+        return &it->second;
+    for (auto& [key, node] : Fake.nodes) {
+        if (node.id == h->id) {
+            h->path = key;
+            return &node;
+        }
+    }
+    return nullptr;
+}
+
+static SysHandle OpenItem(const std::string& key, bool hold)
+{
+    FakeNode& node = Fake.nodes[key];
+    if (hold)
+        node.holds++;
+    auto* h = new FakeHandle{FakeHandle::kItem, {}, 0, key, 0, node.id, hold};
+    return Open(h);
+}
+
+static uint32_t FakeOpenFolder(const char* path, SysHandle* folder)
+{
+    *folder = 0;
+    if (Fails(kOpOpenFolder))
         return kErrorFault;
-    FakeNode* node = Node(path);
+    std::string key = FakeFold(Resolve(std::string(path) == "." ? Fake.currentDir : Absolute(path), true));
+    auto it = Fake.nodes.find(key);
+    if (it == Fake.nodes.end())
+        return kErrorFileNotFound;
+    if (!it->second.isFolder)
+        return kErrorDirectory;
+    *folder = OpenItem(key, true);
+    return 0;
+}
+
+// By name in the folder's own node: nothing above it is parsed again, even
+// where it has become a link meanwhile. A link named is opened as itself,
+// unless by Wine's rules, which follow it.
+static uint32_t FakeOpenItemAt(SysHandle folder, const char* name, uint32_t how, SysHandle* item)
+{
+    *item = 0;
+    if (Fails(kOpOpenItemAt))
+        return kErrorFault;
+    FakeNode* parent = ItemNode((FakeHandle*)folder);
+    if (!parent)
+        return kErrorFileNotFound;
+    std::string key = ((FakeHandle*)folder)->path + "\\" + FakeFold(name);
+    auto it = Fake.nodes.find(key);
+    if (it != Fake.nodes.end() && Fake.wineRules && !it->second.linkTarget.empty()) {
+        key = FakeFold(Resolve(it->second.linkTarget, true));
+        it = Fake.nodes.find(key);
+    }
+    if (it == Fake.nodes.end())
+        return kErrorFileNotFound;
+    const FakeNode& node = it->second;
+    bool wantsFolder = how & kItemFolder, deletes = how & kItemDelete;
+    if (node.isFolder != wantsFolder)
+        return node.isFolder ? kErrorAccessDenied : kErrorDirectory;
+    if (deletes && RefusedKey(key))
+        return kErrorAccessDenied;
+    // A probe only asks for the right to delete. Otherwise a locked file
+    // opens for deletion (only the delete is refused), but not for
+    // reading; a held folder shares no deletion, a locked one nothing.
+    if (!(how & kItemProbe) &&
+        ((node.locked && (how & (kItemRead | kItemFolder))) || (deletes && node.holds)))
+        return kErrorSharingViolation;
+    *item = OpenItem(key, wantsFolder && !deletes);
+    return 0;
+}
+
+static SysHandle FakeFindFirstAt(SysHandle folder, const char* mask, SysFindData* found)
+{
+    if (Fails(kOpFindFirstAt) || !ItemNode((FakeHandle*)folder))
+        return 0;
+    auto* search = new FakeHandle{FakeHandle::kSearch, {}, 0, "", 0};
+    std::string key = ((FakeHandle*)folder)->path;
+    if (std::string(mask).find_first_of("*?") != std::string::npos) {
+        List(key, mask, search);
+    } else {
+        auto it = Fake.nodes.find(key + "\\" + FakeFold(mask));
+        if (it != Fake.nodes.end())
+            search->matches.push_back(Entry(LastName(it->second.path), Attributes(it->second),
+                                            Tag(it->second), it->second.id));
+    }
+    if (search->matches.empty()) {
+        delete search;
+        return 0;
+    }
+    *found = search->matches[0];
+    search->next = 1;
+    return Open(search);
+}
+
+static int FakeFindNextAt(SysHandle handle, SysFindData* found)
+{
+    auto* search = (FakeHandle*)handle;
+    if (Fails(kOpFindNextAt) || search->next >= search->matches.size())
+        return 0;
+    *found = search->matches[search->next++];
+    return 1;
+}
+
+// By Wine's rules a handle was opened through any link, and reads no tag.
+static uint32_t FakeQueryItem(SysHandle item, SysItemInfo* info)
+{
+    FakeNode* node = Fails(kOpQueryItem) ? nullptr : ItemNode((FakeHandle*)item);
+    if (!node)
+        return kErrorFault;
+    info->attributes = Attributes(*node) & (Fake.wineRules ? ~kFileAttributeReparsePoint : ~0u);
+    info->reparseTag = Fake.wineRules ? 0 : node->reparseTag;
+    info->fileId = node->id;
+    return 0;
+}
+
+static int FakeReadItem(SysHandle item, void* buffer, uint32_t size, uint32_t* got)
+{
+    auto* h = (FakeHandle*)item;
+    FakeNode* node = Fails(kOpReadItem) ? nullptr : ItemNode(h);
+    *got = 0;
+    if (!node)
+        return 0;
+    size_t n = h->pos < node->data.size() ? std::min<size_t>(size, node->data.size() - h->pos) : 0;
+    memcpy(buffer, node->data.data() + h->pos, n);
+    h->pos += n;
+    *got = (uint32_t)n;
+    return 1;
+}
+
+static uint32_t FakeDeleteItem(SysHandle item)
+{
+    if (Fails(kOpDeleteItem))
+        return kErrorFault;
+    auto* h = (FakeHandle*)item;
+    FakeNode* node = ItemNode(h);
     if (!node)
         return kErrorFileNotFound;
-    return Refused(path) || (node->isFolder && !isFolder) ? kErrorAccessDenied : 0;
+    if (node->isFolder && HasChildren(h->path))
+        return kErrorDirNotEmpty;
+    if (node->locked || RefusedKey(h->path) || h->path.size() <= 2)
+        return kErrorAccessDenied;
+    Forget(h->path);
+    return 0;
+}
+
+static int FakeCloseItem(SysHandle item)
+{
+    bool fail = Fails(kOpCloseItem);
+    auto* h = (FakeHandle*)item;
+    FakeNode* node = h->kind == FakeHandle::kItem ? ItemNode(h) : nullptr;
+    if (node && h->hold)
+        node->holds--;
+    Release(item);
+    return !fail;
 }
 
 static void SwapAccounts()
@@ -688,6 +884,50 @@ static FakeProcess* Process(uint32_t id)
 }
 
 bool FakeIsRunning(uint32_t id) { return Process(id) && Process(id)->running; }
+
+// ---- another program
+
+bool FakeRename(const std::string& from, const std::string& to)
+{
+    std::string old = FakeFold(Absolute(from)), target = Absolute(to);
+    auto it = Fake.nodes.find(old);
+    // Wine's server keeps the sharing rules; a program outside it does not.
+    if (it == Fake.nodes.end() || (it->second.holds && !Fake.wineRules) || Node(to) ||
+        !FakeIsFolder(Parent(target)))
+        return false;
+    std::vector<FakeNode> moved;
+    for (auto at = Fake.nodes.begin(); at != Fake.nodes.end();) {
+        if (at->first == old || at->first.compare(0, old.size() + 1, old + "\\") == 0) {
+            at->second.path = target + at->second.path.substr(old.size());
+            moved.push_back(at->second);
+            at = Fake.nodes.erase(at);
+        } else {
+            ++at;
+        }
+    }
+    for (FakeNode& node : moved)
+        Fake.nodes[FakeFold(node.path)] = node;
+    return true;
+}
+
+bool FakeSetLink(const std::string& path, const std::string& target)
+{
+    std::string abs = Absolute(path);
+    FakeNode* node = Node(abs);
+    if (node && (!node->isFolder || HasChildren(FakeFold(abs))))
+        return false;
+    if (!node) {
+        FakeAddFolder(abs);
+        node = Node(abs);
+    }
+    node->linkTarget = target;
+    Fake.linkTargets++;
+    node->reparsePoint = true;
+    node->reparseTag = 0xA0000003;  // a junction
+    return true;
+}
+
+uint64_t FakeIdOf(const std::string& path) { return Node(path) ? Node(path)->id : 0; }
 
 enum : uintptr_t { kFakeProcessHandles = 0x8000, kFakeWindowsPerProcess = 16 };
 
@@ -844,7 +1084,8 @@ const SystemOps FakeOps = {
     FakeGetShortPathName, FakeSetCurrentDirectory, FakeGetSpecialFolderPath,
     FakeRegOpenKey, FakeRegQueryValue, FakeRegQueryInfoKey, FakeRegDeleteKey,
     FakeRegCloseKey, FakeGetVersionEx, FakeGetACP, FakeGetCPInfo,
-    FakeGetTokenElevation, FakeOpenForDelete, FakeShellExecuteEx, FakeSetMitigationPolicy,
+    FakeGetTokenElevation, FakeOpenFolder, FakeOpenItemAt, FakeFindFirstAt, FakeFindNextAt,
+    FakeQueryItem, FakeReadItem, FakeDeleteItem, FakeCloseItem, FakeShellExecuteEx, FakeSetMitigationPolicy,
     FakeGetExitCodeProcess, FakeEnumWindows, FakeGetProcessImagePath, FakePostMessage,
     FakeOpenProcess, FakeGetCurrentProcessId, FakeGetTickCount, FakeWaitForSingleObject,
     FakeCloseHandle, FakeMessageBox, FakeCompare,

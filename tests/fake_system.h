@@ -13,6 +13,7 @@
 
 #include <stdint.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,7 +26,8 @@ enum FakeOp {
     kOpGetWindowsDirectory, kOpGetModuleFileName, kOpGetShortPathName,
     kOpSetCurrentDirectory, kOpGetSpecialFolderPath, kOpRegOpenKey, kOpRegQueryValue,
     kOpRegQueryInfoKey, kOpRegDeleteKey, kOpRegCloseKey, kOpGetVersionEx, kOpGetACP,
-    kOpGetCPInfo, kOpGetTokenElevation, kOpOpenForDelete, kOpShellExecuteEx,
+    kOpGetCPInfo, kOpGetTokenElevation, kOpOpenFolder, kOpOpenItemAt, kOpFindFirstAt,
+    kOpFindNextAt, kOpQueryItem, kOpReadItem, kOpDeleteItem, kOpCloseItem, kOpShellExecuteEx,
     kOpSetMitigationPolicy, kOpGetExitCodeProcess, kOpEnumWindows, kOpGetProcessImagePath,
     kOpPostMessage, kOpOpenProcess, kOpGetCurrentProcessId, kOpGetTickCount,
     kOpWaitForSingleObject, kOpCloseHandle, kOpMessageBox, kOpCompare,
@@ -40,6 +42,10 @@ struct FakeNode {
     bool reparsePoint = false;  // the attribute, with reparseTag in searches
     uint32_t reparseTag = 0;
     std::string data;
+    uint64_t id = 0;         // the file ID: the same node whatever its name
+    std::string linkTarget;  // a real link: a path through it leads there
+    bool decoy = false;      // another folder's, which a link may lead to
+    int holds = 0;           // handles that keep it from being renamed
 };
 
 struct FakeBox {
@@ -123,6 +129,17 @@ struct FakeState {
     std::vector<uint32_t> closedHandles;
     std::vector<std::string> delayedDeletes;
     std::vector<std::string> deleted;  // every path a delete or removal took away
+    std::vector<uint64_t> deletedIds;  // and the node each was
+    uint64_t nextId = 1;
+    // Another program of the user's: interfere runs once, just before the
+    // interfereAt-th call of the run (counted like failSeq).
+    long interfereAt = 0;
+    std::function<void()> interfere;
+    // Wine's rules for the walk through handles: an open follows a link, a
+    // tag read through a handle is 0, and a held folder can be renamed from
+    // outside Wine.
+    bool wineRules = false;
+    int linkTargets = 0;  // links that lead somewhere: paths are then resolved
     int openHandles = 0;
 
     // Fault injection: fail failCount calls of failOp from call number
@@ -163,5 +180,11 @@ bool FakeKeyExists(const std::string& key);
 uint32_t FakeStartProgram(const std::string& file, const std::string& image = "",
                           bool closesOnRequest = true, int windows = 1);
 bool FakeIsRunning(uint32_t processId);
+// What another program can do to a folder: rename it (refused while a
+// handle holds it), or make it a link to target in place (only while it
+// is empty, and never refused for a hold) or where nothing is.
+bool FakeRename(const std::string& from, const std::string& to);
+bool FakeSetLink(const std::string& path, const std::string& target);
+uint64_t FakeIdOf(const std::string& path);
 
 #endif

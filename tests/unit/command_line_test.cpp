@@ -388,9 +388,9 @@ TEST_F(CommandLineTest, ElevatedCopyWorksOnlyOnTheFolderItIsHanded)
     FakeReset();
     Fake.token = kFakeTokenLimited;
     EXPECT_EQ(EraserMain("/H40"), kExitNoInstallation);
-    EXPECT_EQ(Fake.calls[kOpShellExecuteEx] + Fake.calls[kOpOpenForDelete], 0);
+    EXPECT_EQ(Fake.calls[kOpShellExecuteEx] + Fake.calls[kOpOpenItemAt], 0);
     InstallPackage(kProgramFiles);
     FakeAddFile("C:\\x");
     EXPECT_EQ(EraserMain("/DC:\\x"), 0);
-    EXPECT_EQ(Fake.calls[kOpShellExecuteEx] + Fake.calls[kOpOpenForDelete], 0);
+    EXPECT_EQ(Fake.calls[kOpShellExecuteEx] + Fake.calls[kOpOpenItemAt], 0);
 }

@@ -2,6 +2,26 @@
 
 #include "tests/unit/fixture.h"
 
+// One phase over a tree of the installation's folders, held for it alone.
+static void InTree(void (*phase)(SysHandle, PackageTree*))
+{
+    char win[kPathSize];
+    GetTableWindowsFolder(win);
+    PackageTree tree;
+    OpenPackageTree(&tree, &InstallPaths, win);
+    phase(0, &tree);
+    ClosePackageTree(&tree);
+}
+static void RemoveInstalledFiles(SysHandle)
+{
+    InTree([](SysHandle o, PackageTree* t) { RemoveInstalledFilesIn(o, t); });
+}
+static void RemoveSavedData(SysHandle)
+{
+    InTree([](SysHandle o, PackageTree* t) { RemoveSavedDataIn(o, t); });
+}
+static void RemovePackageFolders(SysHandle) { InTree(RemovePackageFoldersIn); }
+
 class EraseRunTest : public FakeTest {
 protected:
     std::vector<FakeBox> WarningsOnly()
@@ -97,7 +117,7 @@ TEST_F(EraseRunTest, LockedSaveFileIsReported)
     InstallPackage();
     FakeAddFile(kData + "\\BRISK03.SAV", SaveFile());
     LoadInstallPaths();
-    Fake.failOp = kOpDeleteFile;
+    Fake.failOp = kOpDeleteItem;
     Fake.failNth = 2;  // the second slot deletion
     RemoveSavedData(0);
     ASSERT_EQ(Fake.boxes.size(), 1u);
@@ -105,12 +125,13 @@ TEST_F(EraseRunTest, LockedSaveFileIsReported)
 
     // A slot that cannot be opened, or not read from its start, is no save
     // file: it stays, and nothing is said.
-    for (FakeOp op : {kOpCreateFile, kOpSetFilePointer}) {
+    // (The first four opens hold the maker and package folders, DATA and ACC.)
+    for (auto [op, nth] : {std::pair{kOpOpenItemAt, 5}, std::pair{kOpReadItem, 1}}) {
         FakeReset();
         InstallPackage();
         LoadInstallPaths();
         Fake.failOp = op;
-        Fake.failNth = 1;
+        Fake.failNth = nth;
         RemoveSavedData(0);
         EXPECT_TRUE(FakeExists(kData + "\\BRISK00.SAV")) << FakeOpNames[op];
         EXPECT_FALSE(FakeExists(kData + "\\BRISK07.SAV")) << FakeOpNames[op];

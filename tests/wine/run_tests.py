@@ -243,6 +243,57 @@ def link_in_the_package_tree_is_not_followed(which):
     shutil.rmtree(target.parent)
 
 
+@test_each("DATA", "maker", "install")
+def folder_swapped_for_a_link_while_a_notice_is_up(which):
+    # Another program of the user's waits for a notice (a save file marked
+    # read-only), renames a folder of the package tree and puts a link to
+    # a folder of its own in its place: files there bear the package's
+    # names. Through Wine the rename is refused, since the run holds the
+    # folder; from outside Wine it goes through, and still nothing of the
+    # other folder may go.
+    app = fresh_package()
+    base = W.drive_c / "Games"
+    folder = {"DATA": app / "DATA", "maker": app.parent, "install": base}[which]
+    below = {"DATA": "", "maker": PACKAGE + "/DATA", "install": "KORVEN/" + PACKAGE + "/DATA"}[which]
+    decoy = W.drive_c / "decoy"
+    shutil.rmtree(decoy, ignore_errors=True)
+    for name in ("VELDPZ.SAV", "VELDPZ.ENV", "VELDPZ.LOG"):
+        write(decoy / below / name, b"another's " + name.encode())
+    write(decoy / below / "BRISK05.SAV", save_file(64))
+    write(decoy / below / "BRISK03.SAV", save_file(64))
+    before = tree(decoy)
+    read_only = app / "DATA" / "BRISK00.SAV"
+    read_only.chmod(0o444)
+    moved = folder.with_name(folder.name + ".moved")
+    refused = []
+
+    def swap(n, text):
+        if n != 1:
+            return
+        folder_win = "C:\\" + str(folder.relative_to(W.drive_c)).replace("/", "\\")
+        W.wine("cmd", "/c", "move", folder_win, folder_win + ".moved", check=False)
+        refused.append(folder.is_dir() and not folder.is_symlink() and not moved.exists())
+        if moved.exists():
+            moved.rename(folder)
+        folder.rename(moved)
+        folder.symlink_to(decoy, target_is_directory=True)
+
+    try:
+        r = W.run(on_box=swap)
+    finally:
+        if folder.is_symlink():
+            folder.unlink()
+        if moved.exists():
+            moved.rename(folder)
+        read_only.chmod(0o644)
+    data_win = rf"C:\Games\KORVEN\{PACKAGE}\DATA"
+    completed(r, [cannot_delete_text(data_win + r"\BRISK00.SAV"), not_empty_text(data_win)])
+    check(refused == [True], "another program renamed a folder the run holds")
+    check(tree(decoy) == before, f"removed in the other folder: {sorted(set(before) - set(tree(decoy)))}")
+    check(not W.reg_exists(PACKAGE_KEY), "package key left")
+    shutil.rmtree(decoy)
+
+
 @test
 def virtual_store_mirror_goes_by_the_install_folders_rules():
     # What Vista and later keep for old programs that wrote into protected

@@ -267,16 +267,36 @@ class Prefix:
             started.wait()
 
     def run(self, *args, event=None, hold=(), program=r"C:\tools\eraser.exe", cwd=None,
-            answers=None):
-        """Runs the program through the driver; returns boxes, exit code and time."""
+            answers=None, on_box=None):
+        """Runs the program through the driver; returns boxes, exit code and time.
+        on_box(n, text), when given, is called while box n (from 1) is up,
+        before the driver closes it."""
         log = self.drive_c / "tools" / "log.txt"
         log.unlink(missing_ok=True)
         opts = [f"--event={event}"] if event else []
         opts += [f"--answers={answers}"] if answers else []
         opts += [f"--hold={h}" for h in hold]
         opts += [f"--cwd={cwd}"] if cwd else []
-        rc = self.wine(r"C:\tools\driver.exe", r"C:\tools\log.txt", *opts, "--", program, *args,
-                       check=False)
+        ack = self.drive_c / "tools" / "ack"
+        shutil.rmtree(ack, ignore_errors=True)
+        if on_box:
+            ack.mkdir()
+            opts.append(r"--ack=C:\tools\ack")
+        cmd = [WINE_BIN + "/wine64", r"C:\tools\driver.exe", r"C:\tools\log.txt", *opts, "--",
+               program, *args]
+        with open(self.out, "ab") as out:
+            driver = subprocess.Popen(cmd, env=self.env, stdout=out, stderr=subprocess.STDOUT,
+                                      stdin=subprocess.DEVNULL)
+            seen = 0
+            while on_box and driver.poll() is None:
+                boxes = parse_log(log.read_bytes().decode("utf-8", "replace")).boxes \
+                    if log.exists() else []
+                for caption, text in boxes[seen:]:
+                    seen += 1
+                    on_box(seen, text)
+                    (ack / f"ack-{seen}").write_bytes(b"")
+                time.sleep(0.05)
+            rc = driver.wait()
         said = log.read_bytes().decode("utf-8", "replace") if log.exists() else "(no log)"
         if rc != 0:
             raise RuntimeError(f"the driver failed with {rc}: {said!r}")

@@ -1,0 +1,54 @@
+// Walking the package tree through handles.
+//
+// A path is parsed anew at every use: a folder on it that another program
+// renames, or swaps for a link, between a check and a delete would lead
+// the delete elsewhere. So the tree is walked one name at a time. Each
+// folder is opened by its name in its parent's handle, as itself, checked
+// and held open until its removal, so that no other program can rename
+// it; every file is opened by its name in its held folder, checked, and
+// deleted through that same handle. Nothing above a held folder is ever
+// parsed again, whatever its name leads to meanwhile. Paths are composed
+// only for the notices, which name items exactly as before.
+#ifndef ERASER_WALK_H
+#define ERASER_WALK_H
+
+#include "paths/text.h"
+#include "sysops/sysops.h"
+
+enum HeldState {
+    kHeldOpen,     // held: the walk goes on inside it
+    kHeldAbsent,   // nothing of that name, or beneath nothing
+    kHeldFile,     // a file where the folder should be
+    kHeldLink,     // a link, or no longer the folder looked up: never entered
+    kHeldRefused,  // it could not be opened: not entered
+    kHeldBeneath,  // beneath a link or a refused folder
+};
+
+struct HeldFolder {
+    SysHandle handle;  // 0 once given up
+    int state;
+    uint64_t fileId;           // of its entry in the parent
+    const HeldFolder* parent;  // 0 for the root of a walk
+    const char* name;          // in the parent
+    char path[kPathSize];      // ends in a separator; empty: the current folder
+};
+
+// Opens the root of a walk by path (ending in a separator, or empty for
+// the current folder), following links: it is the user's or the
+// system's. A root that cannot be opened holds nothing.
+void HoldRootFolder(HeldFolder* folder, const char* path);
+// Opens name in parent without following a link, once its entry in the
+// parent and its own handle say it is the folder looked up.
+void HoldFolderIn(HeldFolder* folder, const HeldFolder* parent, const char* name);
+void ReleaseFolder(HeldFolder* folder);
+// Deletes the file name in folder, or reports it. Absent is silent, and
+// so is a file that turns out to be a link or another file than the one
+// looked up, or that accept (given the open item) turns down.
+void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
+                  int (*accept)(SysHandle item));
+// Removes the folder once it is empty: 1 when nothing is left of it, 0
+// when it stays. A link or a folder that could not be entered on the way
+// from the root stays with its notice.
+int RemoveHeldFolder(SysHandle owner, HeldFolder* folder, const char* folderWord);
+
+#endif
