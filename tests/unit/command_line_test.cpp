@@ -283,10 +283,10 @@ TEST_P(AccountTable, MachineItemsAloneGoToTheElevatedCopy)
     // The copy never looks at an account's own items.
     for (FakeOp op : {kOpRegOpenKey, kOpRegDeleteKey, kOpGetSpecialFolderPath})
         EXPECT_EQ(Fake.copyCalls[op], 0) << FakeOpNames[op];
-    if (c.launched && !c.copyCrash) {
-        EXPECT_EQ(Fake.mitigationPolicy, 16u);
-        EXPECT_EQ(Fake.mitigationFlags, 1u);
-    }
+    // The redirection guard is on in every process whose token is elevated.
+    bool elevated = (c.launched && !c.copyCrash) || (c.token == kFakeTokenFull && c.platformId == 2);
+    EXPECT_EQ(Fake.mitigationPolicy, elevated ? 16u : 0u);
+    EXPECT_EQ(Fake.mitigationFlags, elevated ? 1u : 0u);
     EXPECT_EQ(Fake.otherAccount.keys.size(), otherKeys.size());
     EXPECT_TRUE(Fake.otherAccount.keys.count(FakeFold(kPackageKey)));
     EXPECT_TRUE(FakeExists(kOtherDesktop + "\\パズル.LNK"));

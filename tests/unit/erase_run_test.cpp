@@ -335,6 +335,26 @@ static const EraseCase kEraseCases[] = {
      {NotEmptyText(kData)}, {kData + "\\BRISK07.SAV"}, {kAcc}},
     {"data folder is a cloud placeholder", [] { LinkAt(kData, 0x9000701A); }, {}, {kBase},
      {kData, kMakerDir}},
+    // A folder that cannot be opened is not entered: it stays with the
+    // cannot-delete notice, and so does what it holds.
+    {"acc folder that cannot be opened", [] { FakeLock(kAcc); }, {CannotDeleteText(kAcc)},
+     {kAcc + "\\Clock1.exe", kData}, {kApp + "\\VELDPZ.EXE", kData + "\\VELD00.QXP"}},
+    // Wine follows a link when it opens it, and the handle then says
+    // nothing of a link: only the entry in the folder does. A link in a
+    // file's place is another's file: under Wine a delete through it
+    // would take its target.
+    {"data folder is a link, by Wine's rules",
+     [] {
+         Fake.wineRules = true;
+         LinkAt(kData);
+     },
+     {NotEmptyText(kData)}, {kData + "\\VELD01.QXP", kData + "\\BRISK00.SAV"}, {kAcc}},
+    {"a data file that is a link, by Wine's rules",
+     [] {
+         Fake.wineRules = true;
+         LinkAt(kData + "\\VELDPZ.LOG");
+     },
+     {NotEmptyText(kData)}, {kData + "\\VELDPZ.LOG"}, {kData + "\\VELDPZ.ENV", kAcc}},
     // The mirror in the VirtualStore goes by the install folder's rules,
     // its folders after the install folder's.
     {"package items in the mirror", MirrorFiles, {}, {kStore + "\\Games", kStore + "\\WINDOWS"},
