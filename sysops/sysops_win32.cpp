@@ -99,6 +99,7 @@ static void CopyFound(SysFindData* found, const WIN32_FIND_DATAA* data)
     found->attributes = data->dwFileAttributes;
     found->reparseTag =
         (data->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data->dwReserved0 : 0;
+    found->fileId = 0;  // a search by path tells none
     lstrcpynA(found->fileName, data->cFileName, sizeof found->fileName);
 }
 
@@ -313,11 +314,13 @@ static struct {
     int noDontReparse, noIdListing, noTagQuery, noDispositionEx;
 } Nt;
 
+// The older family answers GetVersion with the high bit set; it has no
+// such calls (and a program there never sees an NTDLL of its own).
 static int HasNtCalls(void)
 {
     if (!Nt.tried) {
         Nt.tried = 1;
-        HMODULE ntdll = GetModuleHandleA("NTDLL.DLL");
+        HMODULE ntdll = (LONG)GetVersion() >= 0 ? GetModuleHandleA("NTDLL.DLL") : 0;
         Nt.queryDirectory = LookUp(NtQueryDirectoryFileProc, ntdll, "NtQueryDirectoryFile");
         Nt.queryInformation = LookUp(NtFileInformationProc, ntdll, "NtQueryInformationFile");
         Nt.setInformation = LookUp(NtFileInformationProc, ntdll, "NtSetInformationFile");
