@@ -29,15 +29,14 @@ static int LookUp(const HeldFolder* folder, const char* name, SysFindData* entry
 }
 
 // Whether the open item is the one whose entry was looked up, and no link:
-// the name may have been given to another item in between.
-static int CheckItem(SysHandle item, uint64_t fileId, int isFolder)
+// the name may have been given to another item in between. (The open
+// itself asked for a folder or a file.)
+static int CheckItem(SysHandle item, uint64_t fileId)
 {
     SysItemInfo info;
     if (Sys->QueryItem(item, &info))
         return kItemUnknown;
-    if (IsLinkEntry(info.attributes, info.reparseTag) ||
-        ((info.attributes & kFileAttributeDirectory) != 0) != isFolder ||
-        (fileId && info.fileId != fileId))
+    if (IsLinkEntry(info.attributes, info.reparseTag) || (fileId && info.fileId != fileId))
         return kOtherItem;
     return kSameItem;
 }
@@ -72,18 +71,14 @@ void HoldFolderIn(HeldFolder* folder, const HeldFolder* parent, const char* name
     folder->parent = parent;
     folder->name = name;
     ComposePath(folder->path, parent->path, name, "\\");  // fits: checked with the paths
-    if (!IsHeld(parent)) {
-        folder->state = parent->state == kHeldLink || parent->state == kHeldRefused ||
-                                parent->state == kHeldBeneath
-                            ? kHeldBeneath
-                            : kHeldAbsent;
+    // Beneath a folder not entered nothing is looked for; a link or a
+    // refusal above is named when the folder removal gets there.
+    folder->state = kHeldAbsent;
+    if (!IsHeld(parent))
         return;
-    }
     SysFindData entry;
-    if (!LookUp(parent, name, &entry)) {
-        folder->state = kHeldAbsent;
+    if (!LookUp(parent, name, &entry))
         return;
-    }
     if (!(entry.attributes & kFileAttributeDirectory)) {
         folder->state = kHeldFile;
         return;
@@ -98,7 +93,7 @@ void HoldFolderIn(HeldFolder* folder, const HeldFolder* parent, const char* name
         folder->state = IsAbsent(error) ? kHeldAbsent : IsLinkRefusal(error) ? kHeldLink : kHeldRefused;
         return;
     }
-    int check = CheckItem(item, entry.fileId, 1);
+    int check = CheckItem(item, entry.fileId);
     if (check != kSameItem) {
         Sys->CloseItem(item);
         folder->state = check == kOtherItem ? kHeldLink : kHeldRefused;
@@ -148,7 +143,7 @@ void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
             ShowCannotDeleteNotice(owner, path);
         return;
     }
-    int check = CheckItem(item, entry.fileId, 0);
+    int check = CheckItem(item, entry.fileId);
     if (check == kSameItem && (!accept || accept(item)))
         error = Sys->DeleteItem(item);
     Sys->CloseItem(item);
@@ -219,7 +214,7 @@ int RemoveHeldFolder(SysHandle owner, HeldFolder* folder, const char* folderWord
         ShowFolderNotice(owner, folder, IsLinkRefusal(error), folderWord);
         return 0;
     }
-    int check = CheckItem(item, folder->fileId, 1);
+    int check = CheckItem(item, folder->fileId);
     if (check == kSameItem)
         error = Sys->DeleteItem(item);
     Sys->CloseItem(item);

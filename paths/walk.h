@@ -17,11 +17,10 @@
 
 enum HeldState {
     kHeldOpen,     // held: the walk goes on inside it
-    kHeldAbsent,   // nothing of that name, or beneath nothing
+    kHeldAbsent,   // nothing of that name, or beneath a folder not entered
     kHeldFile,     // a file where the folder should be
     kHeldLink,     // a link, or no longer the folder looked up: never entered
     kHeldRefused,  // it could not be opened: not entered
-    kHeldBeneath,  // beneath a link or a refused folder
 };
 
 struct HeldFolder {

@@ -652,7 +652,11 @@ static uint32_t FakeOpenFolder(const char* path, SysHandle* folder)
     *folder = 0;
     if (Fails(kOpOpenFolder))
         return kErrorFault;
-    std::string key = FakeFold(Resolve(std::string(path) == "." ? Fake.currentDir : Absolute(path), true));
+    // "." and "C:" name the current folder (of that drive).
+    std::string name = path;
+    bool current = name == "." || (name.size() == 2 && name[1] == ':' &&
+                                   FakeFold(name) == FakeFold(Fake.currentDir.substr(0, 2)));
+    std::string key = FakeFold(Resolve(current ? Fake.currentDir : Absolute(path), true));
     auto it = Fake.nodes.find(key);
     if (it == Fake.nodes.end())
         return kErrorFileNotFound;

@@ -205,6 +205,15 @@ static const AccountCase kAccountCases[] = {
      nullptr, false, 0, 0, kOpCount, 0, true, kGone, {}},
     // Nothing this token would be refused: no prompt. The restart request
     // alone is no reason to ask, and it is refused.
+    {"only the package's empty folders are left", 2, kFakeTokenStandard, kProgramFiles, "",
+     [] {
+         NoScreenSavers();
+         for (auto& path : FakeList(kProgramFiles + "KORVEN")) {
+             if (!FakeIsFolder(path))
+                 Fake.nodes.erase(FakeFold(path));
+         }
+     },
+     false, 0, 0, kOpCount, 0, true, kGone, {}},
     {"standard user who needs no rights", 2, kFakeTokenStandard, "C:\\Games\\", "",
      NoScreenSavers, false, 0, 0, kOpCount, 0, false, kGone, {}},
     {"a running program is refused for another reason", 2, kFakeTokenStandard, "C:\\Games\\", "",

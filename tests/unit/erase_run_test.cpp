@@ -339,6 +339,24 @@ static const EraseCase kEraseCases[] = {
     // cannot-delete notice, and so does what it holds.
     {"acc folder that cannot be opened", [] { FakeLock(kAcc); }, {CannotDeleteText(kAcc)},
      {kAcc + "\\Clock1.exe", kData}, {kApp + "\\VELDPZ.EXE", kData + "\\VELD00.QXP"}},
+    {"maker folder that cannot be checked",
+     [] {
+         Fake.failOp = kOpQueryItem;  // the first: the maker folder's
+         Fake.failNth = 1;
+     },
+     {CannotDeleteText(kMakerDir)}, {kApp + "\\VELDPZ.EXE"}, {kSaver}},
+    {"acc folder that cannot be deleted",
+     [] {
+         Fake.failOp = kOpDeleteItem;  // after the 17 table files and 5 data files
+         Fake.failNth = 23;
+     },
+     {CannotDeleteText(kAcc)}, {kAcc, kData}, {kAcc + "\\Clock1.exe", kData + "\\VELDPZ.SAV"}},
+    {"a folder in a file's place",
+     [] {
+         Fake.nodes.erase(FakeFold(kApp + "\\VELDPZ.EXE"));
+         FakeAddFolder(kApp + "\\VELDPZ.EXE");
+     },
+     {CannotDeleteText(kApp + "\\VELDPZ.EXE"), NotEmptyText(kApp)}, {kApp + "\\VELDPZ.EXE"}, {kAcc}},
     // Wine follows a link when it opens it, and the handle then says
     // nothing of a link: only the entry in the folder does. A link in a
     // file's place is another's file: under Wine a delete through it
