@@ -70,12 +70,22 @@ void DeleteIfPresentIn(SysHandle owner, const char* folder, const char* name,
         ShowCannotDeleteNoticeParts(owner, folder, name, extension);
 }
 
-int IsDotName(const char* name)
+static int IsDotName(const char* name)
 {
     for (; *name; name++) {
         if (*name != '.')
             return 0;
     }
+    return 1;
+}
+
+int ListsNothing(SysHandle search, SysFindData* entry,
+                 int (*next)(SysHandle search, SysFindData* found))
+{
+    do {
+        if (!(entry->attributes & kFileAttributeDirectory) || !IsDotName(entry->fileName))
+            return 0;
+    } while (next(search, entry));
     return 1;
 }
 
@@ -91,11 +101,7 @@ int IsFolderEmpty(const char* path)
     SysHandle search = Sys->FindFirstFileA(pattern, &entry);
     if (!search)
         return 1;
-    int empty = 1;
-    do {
-        if (!(entry.attributes & kFileAttributeDirectory) || !IsDotName(entry.fileName))
-            empty = 0;
-    } while (empty && Sys->FindNextFileA(search, &entry));
+    int empty = ListsNothing(search, &entry, Sys->FindNextFileA);
     Sys->FindClose(search);
     return empty;
 }

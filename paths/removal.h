@@ -32,8 +32,10 @@ void ShowCannotDeleteNoticeParts(SysHandle owner, const char* folder, const char
 
 // 1 when an exact-path search finds something; a folder counts.
 int PathExists(const char* path);
-// A folder's "." and "..", and any other name of dots only.
-int IsDotName(const char* name);
+// Whether a listing that found entry first holds nothing but a folder's
+// "." and ".." (and other names of dots only); next goes on with it.
+int ListsNothing(SysHandle search, SysFindData* entry,
+                 int (*next)(SysHandle search, SysFindData* found));
 // An entry with the reparse-point attribute is a link when its tag is a
 // name surrogate (junctions, symbolic links, mount points), or when the
 // system gives no tag at all (Wine). Cloud placeholders and deduplicated

@@ -169,11 +169,7 @@ static int IsHeldFolderEmpty(const HeldFolder* folder)
     SysHandle search = Sys->FindFirstAt(folder->handle, "*", &entry);
     if (!search)
         return 1;  // should it hold something after all, the delete says so
-    int empty = 1;
-    do {
-        if (!(entry.attributes & kFileAttributeDirectory) || !IsDotName(entry.fileName))
-            empty = 0;
-    } while (empty && Sys->FindNextAt(search, &entry));
+    int empty = ListsNothing(search, &entry, Sys->FindNextAt);
     Sys->CloseItem(search);
     return empty;
 }

@@ -316,6 +316,27 @@ static void List(const std::string& folder, const std::string& pattern, FakeHand
     }
 }
 
+// A search's first match, or none (and no search).
+static SysHandle FirstMatch(FakeHandle* search, SysFindData* found)
+{
+    if (search->matches.empty()) {
+        delete search;
+        return 0;
+    }
+    *found = search->matches[0];
+    search->next = 1;
+    return Open(search);
+}
+
+static int NextMatch(SysHandle handle, SysFindData* found)
+{
+    auto* search = (FakeHandle*)handle;
+    if (search->next >= search->matches.size())
+        return 0;
+    *found = search->matches[search->next++];
+    return 1;
+}
+
 static SysHandle FakeFindFirstFile(const char* pattern, SysFindData* found)
 {
     if (Fails(kOpFindFirstFile))
@@ -329,22 +350,12 @@ static SysHandle FakeFindFirstFile(const char* pattern, SysFindData* found)
     } else {
         List(FakeFold(Parent(Resolve(abs))), name, search);
     }
-    if (search->matches.empty()) {
-        delete search;
-        return 0;
-    }
-    *found = search->matches[0];
-    search->next = 1;
-    return Open(search);
+    return FirstMatch(search, found);
 }
 
 static int FakeFindNextFile(SysHandle handle, SysFindData* found)
 {
-    auto* search = (FakeHandle*)handle;
-    if (Fails(kOpFindNextFile) || search->next >= search->matches.size())
-        return 0;
-    *found = search->matches[search->next++];
-    return 1;
+    return !Fails(kOpFindNextFile) && NextMatch(handle, found);
 }
 
 static int FakeFindClose(SysHandle handle)
@@ -715,22 +726,12 @@ static SysHandle FakeFindFirstAt(SysHandle folder, const char* mask, SysFindData
             search->matches.push_back(Entry(LastName(it->second.path), Attributes(it->second),
                                             Tag(it->second), it->second.id));
     }
-    if (search->matches.empty()) {
-        delete search;
-        return 0;
-    }
-    *found = search->matches[0];
-    search->next = 1;
-    return Open(search);
+    return FirstMatch(search, found);
 }
 
 static int FakeFindNextAt(SysHandle handle, SysFindData* found)
 {
-    auto* search = (FakeHandle*)handle;
-    if (Fails(kOpFindNextAt) || search->next >= search->matches.size())
-        return 0;
-    *found = search->matches[search->next++];
-    return 1;
+    return !Fails(kOpFindNextAt) && NextMatch(handle, found);
 }
 
 // By Wine's rules a handle was opened through any link, and reads no tag.
