@@ -2,6 +2,7 @@
 
 #include "erase/erase.h"
 #include "paths/removal.h"
+#include "paths/report.h"
 #include "restart/self_removal.h"
 #include "sysops/sysops.h"
 
@@ -85,6 +86,11 @@ void ParseCommandLine(const char* text)
         else if (letter == 'E' || letter == 'e') {
             text = ReadSwitchPath(text, RunOptions.installDir);
             RunOptions.flags |= kFlagElevatedCopy;
+        } else if (letter == 'Q' || letter == 'q') {
+            RunOptions.flags |= kFlagQuiet;
+        } else if (letter == 'L' || letter == 'l') {
+            text = ReadSwitchPath(text, RunOptions.logPath);
+            RunOptions.flags |= kFlagLog;
         }
     }
 }
@@ -117,6 +123,9 @@ int EraserMain(const char* args)
     RunOptions.waitHandle = 0;
     RunOptions.deletePath[0] = 0;
     RunOptions.installDir[0] = 0;
+    RunOptions.logPath[0] = 0;
+    Report.quiet = Report.kept = Report.selfInPackage = 0;
+    Report.log = 0;
     PlatformInfo.isNtFamily = 0;
     PlatformInfo.tokenElevation = kTokenElevationUnknown;
     DetectPlatform();
@@ -141,7 +150,10 @@ int EraserMain(const char* args)
     if (RunOptions.flags & kFlagElevatedCopy)
         return RunElevatedCopy();
 
-    if (!LoadInstallPaths())
+    int found = LoadInstallPaths();
+    if (RunOptions.flags & kFlagQuiet)
+        return RunQuiet(args, found);
+    if (found != kInstallFound)
         return kExitNoInstallation;
     CloseRunningPrograms();
     int exitCode = 0;

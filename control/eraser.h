@@ -8,12 +8,21 @@
 
 // kFlagElevatedCopy (/E) marks the elevated copy the program starts of
 // itself for the machine's items: it never asks for elevation again.
-enum { kFlagSilent = 0x1, kFlagWait = 0x2, kFlagDelete = 0x4, kFlagElevatedCopy = 0x8 };
+// kFlagQuiet (/Q) makes a run without boxes; kFlagLog (/L) names its log.
+enum {
+    kFlagSilent = 0x1, kFlagWait = 0x2, kFlagDelete = 0x4, kFlagElevatedCopy = 0x8,
+    kFlagQuiet = 0x10, kFlagLog = 0x20,
+};
 enum { kWaitMilliseconds = 5000 };
 // A declined elevation prompt ends the run untouched, with the system's
 // code for a cancelled operation; a copy whose exit code cannot be read
 // counts as failed.
 enum { kExitNoInstallation = -1, kExitCopyUnknown = 1, kExitDeclined = 1223 };
+// A quiet run ends with the codes deployment tools read.
+enum {
+    kExitQuietDone = 0, kExitElevationRequired = 740, kExitQuietFailed = 1603,
+    kExitQuietNotInstalled = 1605,
+};
 
 struct RunOptionsRecord {
     uint32_t flags;
@@ -22,6 +31,7 @@ struct RunOptionsRecord {
     // The InstallDir value: read from the registry, or handed to the
     // elevated copy with /E.
     char installDir[kPathSize];
+    char logPath[kPathSize];  // /L
 };
 
 struct PlatformInfoRecord {
@@ -46,6 +56,9 @@ void EnterWindowsFolder(char* win);
 // The erase run of the process the user started. machinePartDone: an
 // elevated copy removed the machine's items already.
 void EraseRun(int machinePartDone);
+// The run of /Q (quiet_run.cpp): no box, the log, and its exit code;
+// found is what LoadInstallPaths said.
+int RunQuiet(const char* args, int found);
 
 // Elevation (elevation.cpp). Learns whether this process's token is
 // elevated, and if so turns the redirection guard on before any file is

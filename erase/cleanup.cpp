@@ -2,6 +2,7 @@
 // items as a whole.
 #include "erase/erase.h"
 #include "paths/removal.h"
+#include "paths/report.h"
 
 static int MakerKeyIsEmpty(void)
 {
@@ -30,11 +31,29 @@ void RemovePackageFoldersIn(SysHandle owner, PackageTree* tree)
     }
 }
 
+// A key's name for the log.
+static void LogKey(const char* word, const char* key, long error)
+{
+    char name[kPathSize];
+    ComposePath(name, "HKCU\\", key);  // fits: a short constant
+    LogEvent(word, name, (uint32_t)error);
+}
+
 void RemoveRegistryKeys(void)
 {
-    Sys->RegDeleteKeyA(PackageKey);
-    if (MakerKeyIsEmpty())
-        Sys->RegDeleteKeyA(MakerKey);
+    // A quiet run that leaves something of the package keeps the key, so
+    // that a later run finds the installation and finishes the job.
+    if (Report.quiet && Report.kept)
+        return;
+    long error = Sys->RegDeleteKeyA(PackageKey);
+    if (!error)
+        LogKey(EventDeleted, PackageKey, 0);
+    else if (error != kErrorFileNotFound) {
+        Report.kept = 1;
+        LogKey(EventKept, PackageKey, error);
+    }
+    if (MakerKeyIsEmpty() && !Sys->RegDeleteKeyA(MakerKey))
+        LogKey(EventDeleted, MakerKey, 0);
 }
 
 void RemoveMachineItems(SysHandle owner)

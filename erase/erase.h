@@ -57,7 +57,9 @@ struct VirtualStoreRecord {
 };
 extern VirtualStoreRecord VirtualStore;
 
-// 1 when InstallPaths has been filled from the registry.
+// kInstallFound when InstallPaths has been filled from the registry;
+// kInstallUnusable for a value that is there but cannot be used.
+enum { kInstallMissing, kInstallFound, kInstallUnusable };
 int LoadInstallPaths(void);
 // Fills InstallPaths from an InstallDir value by the registry's rules; 0
 // (InstallPaths empty) for an empty value or one too long to work below.

@@ -5,17 +5,19 @@
 
 InstallPathsRecord InstallPaths;
 
-// Reads InstallDir into RunOptions.installDir. The call gets one byte
+// Reads InstallDir into RunOptions.installDir: kInstallFound, or
+// kInstallMissing when there is no such value. The call gets one byte
 // less than the buffer holds, so that a value stored without its
 // terminating NUL still gets one; a longer value is refused, never cut
 // short (Win32 reports no more than it was given room for).
 static int ReadInstallDir(SysHandle key)
 {
     uint32_t size = kPathSize - 1;
-    if (Sys->RegQueryValueExA(key, InstallDirValue, RunOptions.installDir, &size) != 0)
-        return 0;
+    long error = Sys->RegQueryValueExA(key, InstallDirValue, RunOptions.installDir, &size);
+    if (error)
+        return error == kErrorFileNotFound ? kInstallMissing : kInstallUnusable;
     RunOptions.installDir[size] = 0;
-    return 1;
+    return kInstallFound;
 }
 
 // Every path the erase run composes below appDir must fit, or the run
@@ -59,5 +61,7 @@ int LoadInstallPaths(void)
         return 0;
     int found = ReadInstallDir(key);
     Sys->RegCloseKey(key);
-    return found && UseInstallDir(RunOptions.installDir);
+    if (found != kInstallFound)
+        return found;
+    return UseInstallDir(RunOptions.installDir) ? kInstallFound : kInstallUnusable;
 }

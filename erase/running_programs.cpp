@@ -10,6 +10,7 @@
 // that asks whether to save gets its answer from the user meanwhile.
 #include "erase/erase.h"
 #include "paths/removal.h"
+#include "paths/report.h"
 
 // The table's programs: VELDPZ.EXE, the two clocks and the four screen
 // savers. The uninstaller (group 0) is not one of them: its starter may
@@ -138,9 +139,11 @@ static void AskToClose(int k)
                "\n%s\n\nが実行中です。\nこのプログラムを終了してから削除を続けますか？\n"
                "（［いいえ］を選ぶと、このファイルは削除されずに残ります。）",
                Programs.path[k]);
-    if (Sys->MessageBoxA(0, text, NoticeCaption, kMessageBoxQuestionYesNo) != kAnswerYes)
+    // A quiet run asks nobody: it closes the program as Yes would.
+    if (!Report.quiet && Sys->MessageBoxA(0, text, NoticeCaption, kMessageBoxQuestionYesNo) != kAnswerYes)
         return;
     Running.closing = k;
+    int stillRunning = 0;
     Sys->EnumWindows(PostClose, 0);
     // Every instance gets the rest of the program's ten seconds.
     uint32_t start = Sys->GetTickCount();
@@ -151,10 +154,12 @@ static void AskToClose(int k)
         if (!process)
             continue;  // it has ended already
         uint32_t spent = Sys->GetTickCount() - start;
-        if (spent < kCloseWaitMilliseconds)
-            Sys->WaitForSingleObject(process, kCloseWaitMilliseconds - spent);
+        uint32_t left = spent < kCloseWaitMilliseconds ? kCloseWaitMilliseconds - spent : 0;
+        stillRunning |= Sys->WaitForSingleObject(process, left) != kWaitObject0;
         Sys->CloseHandle(process);
     }
+    // Its file then stays, in use, and says so when the run gets there.
+    LogEvent(stillRunning ? EventStillRunning : EventClosed, Programs.path[k], 0);
 }
 
 void CloseRunningPrograms(void)

@@ -16,7 +16,7 @@ void RemoveShortcuts(SysHandle owner)
     FixTrailingSeparator(folder, kAddSeparator);
     char group[kPathSize];
     if (!ComposePath(group, folder, StartMenuGroupName)) {
-        ShowCannotDeleteNoticeParts(owner, folder, StartMenuGroupName, "");
+        ShowCannotDeleteNoticeParts(owner, folder, StartMenuGroupName, "", kErrorFilenameTooLong);
         return;
     }
     FixTrailingSeparator(group, kAddSeparator);

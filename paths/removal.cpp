@@ -1,5 +1,6 @@
 #include "paths/removal.h"
 
+#include "paths/report.h"
 #include "paths/text.h"
 
 const char NoticeCaption[] = "碧環デスクトップアクセサリー";
@@ -10,7 +11,7 @@ RightsCheckRecord RightsCheck;
 
 static void ShowWarning(SysHandle owner, const char* text)
 {
-    if (!RightsCheck.active)
+    if (!RightsCheck.active && !Report.quiet)
         Sys->MessageBoxA(owner, text, NoticeCaption, kMessageBoxIconWarning);
 }
 
@@ -21,20 +22,26 @@ void ShowNotEmptyNotice(SysHandle owner, const char* path, const char* folderWor
                "\n%s\n\nにファイルが残っています。\nこの%sの削除は実行しません。",
                path, folderWord);
     ShowWarning(owner, text);
+    if (!RightsCheck.active)
+        LogEvent(EventKeptFolder, path, 0);
 }
 
 void ShowCannotDeleteNoticeParts(SysHandle owner, const char* folder, const char* name,
-                                 const char* extension)
+                                 const char* extension, uint32_t error)
 {
     char text[kNoticeSize];
     FormatText(text, kNoticeSize, "\n%s%s%s\n\nが削除できませんでした。", folder, name,
                extension);
     ShowWarning(owner, text);
+    if (RightsCheck.active)
+        return;
+    FormatText(text, kNoticeSize, "%s%s%s", folder, name, extension);
+    LogKept(text, error);
 }
 
-void ShowCannotDeleteNotice(SysHandle owner, const char* path)
+void ShowCannotDeleteNotice(SysHandle owner, const char* path, uint32_t error)
 {
-    ShowCannotDeleteNoticeParts(owner, path, "", "");
+    ShowCannotDeleteNoticeParts(owner, path, "", "", error);
 }
 
 // Exact-path search; found receives the match when there is one.
@@ -56,8 +63,12 @@ int PathExists(const char* path)
 void DeleteIfPresent(SysHandle owner, const char* path)
 {
     SysFindData found;
-    if (FindExact(path, &found) && !Sys->DeleteFileA(path))
-        ShowCannotDeleteNotice(owner, path);
+    if (!FindExact(path, &found))
+        return;
+    if (Sys->DeleteFileA(path))
+        LogEvent(EventDeleted, path, 0);
+    else
+        ShowCannotDeleteNotice(owner, path, Sys->GetLastError());
 }
 
 void DeleteIfPresentIn(SysHandle owner, const char* folder, const char* name,
@@ -67,7 +78,7 @@ void DeleteIfPresentIn(SysHandle owner, const char* folder, const char* name,
     if (ComposePath(path, folder, name, extension))
         DeleteIfPresent(owner, path);
     else
-        ShowCannotDeleteNoticeParts(owner, folder, name, extension);
+        ShowCannotDeleteNoticeParts(owner, folder, name, extension, kErrorFilenameTooLong);
 }
 
 static int IsDotName(const char* name)
@@ -117,9 +128,11 @@ int RemoveFolderIfEmpty(SysHandle owner, const char* path, const char* folderWor
         ShowNotEmptyNotice(owner, path, folderWord);
         return 0;
     }
-    if (Sys->RemoveDirectoryA(path))
+    if (Sys->RemoveDirectoryA(path)) {
+        LogEvent(EventDeleted, path, 0);
         return 1;
-    ShowCannotDeleteNotice(owner, path);
+    }
+    ShowCannotDeleteNotice(owner, path, Sys->GetLastError());
     return 0;
 }
 

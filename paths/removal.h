@@ -24,11 +24,14 @@ extern const char NoticeCaption[];
 extern const char FolderWordFolder[];     // the package folders
 extern const char FolderWordStartMenu[];  // the Start Menu group
 
+// In a quiet run (report.h) the notices go to the log instead: a folder
+// that stays as "KEPT FOLDER", an item that stays as "KEPT" with the
+// system's error.
 void ShowNotEmptyNotice(SysHandle owner, const char* path, const char* folderWord);
-void ShowCannotDeleteNotice(SysHandle owner, const char* path);
+void ShowCannotDeleteNotice(SysHandle owner, const char* path, uint32_t error);
 // The same notice for a path given in parts, for one too long to compose.
 void ShowCannotDeleteNoticeParts(SysHandle owner, const char* folder, const char* name,
-                                 const char* extension);
+                                 const char* extension, uint32_t error);
 
 // 1 when an exact-path search finds something; a folder counts.
 int PathExists(const char* path);

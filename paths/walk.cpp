@@ -1,6 +1,7 @@
 #include "paths/walk.h"
 
 #include "paths/removal.h"
+#include "paths/report.h"
 
 enum { kSameItem, kOtherItem, kItemUnknown };
 
@@ -31,10 +32,11 @@ static int LookUp(const HeldFolder* folder, const char* name, SysFindData* entry
 // Whether the open item is the one whose entry was looked up, and no link:
 // the name may have been given to another item in between. (The open
 // itself asked for a folder or a file.)
-static int CheckItem(SysHandle item, uint64_t fileId)
+static int CheckItem(SysHandle item, uint64_t fileId, uint32_t* error)
 {
     SysItemInfo info;
-    if (Sys->QueryItem(item, &info))
+    *error = Sys->QueryItem(item, &info);
+    if (*error)
         return kItemUnknown;
     if (IsLinkEntry(info.attributes, info.reparseTag) || (fileId && info.fileId != fileId))
         return kOtherItem;
@@ -51,6 +53,7 @@ void HoldRootFolder(HeldFolder* folder, const char* path)
 {
     folder->handle = 0;
     folder->fileId = 0;
+    folder->error = 0;
     folder->parent = 0;
     folder->name = "";
     ComposePath(folder->path, path);  // fits: a composed path
@@ -68,6 +71,7 @@ void HoldFolderIn(HeldFolder* folder, const HeldFolder* parent, const char* name
 {
     folder->handle = 0;
     folder->fileId = 0;
+    folder->error = 0;
     folder->parent = parent;
     folder->name = name;
     ComposePath(folder->path, parent->path, name, "\\");  // fits: checked with the paths
@@ -91,9 +95,10 @@ void HoldFolderIn(HeldFolder* folder, const HeldFolder* parent, const char* name
     uint32_t error = Sys->OpenItemAt(parent->handle, name, kItemFolder, &item);
     if (error) {
         folder->state = IsAbsent(error) ? kHeldAbsent : IsLinkRefusal(error) ? kHeldLink : kHeldRefused;
+        folder->error = error;
         return;
     }
-    int check = CheckItem(item, entry.fileId);
+    int check = CheckItem(item, entry.fileId, &folder->error);
     if (check != kSameItem) {
         Sys->CloseItem(item);
         folder->state = check == kOtherItem ? kHeldLink : kHeldRefused;
@@ -118,14 +123,14 @@ void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
         return;  // the folder phase names whatever kept the walk out
     char path[kPathSize];
     if (!ComposePath(path, folder->path, name)) {
-        ShowCannotDeleteNoticeParts(owner, folder->path, name, "");
+        ShowCannotDeleteNoticeParts(owner, folder->path, name, "", kErrorFilenameTooLong);
         return;
     }
     SysFindData entry;
     if (!LookUp(folder, name, &entry) || IsLinkEntry(entry.attributes, entry.reparseTag))
         return;  // a link in a file's place is another's file
     if (entry.attributes & kFileAttributeDirectory) {
-        ShowCannotDeleteNotice(owner, path);
+        ShowCannotDeleteNotice(owner, path, kErrorAccessDenied);
         return;
     }
     SysHandle item = 0;
@@ -140,27 +145,38 @@ void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
     if (error) {
         // A file that cannot be read cannot be told for a save file.
         if (!IsAbsent(error) && !IsLinkRefusal(error) && !accept)
-            ShowCannotDeleteNotice(owner, path);
+            ShowCannotDeleteNotice(owner, path, error);
         return;
     }
-    int check = CheckItem(item, entry.fileId);
-    if (check == kSameItem && (!accept || accept(item)))
+    int check = CheckItem(item, entry.fileId, &error);
+    int deleting = check == kSameItem && (!accept || accept(item));
+    // A quiet run started as the installed uninstaller itself keeps its own
+    // file: it is in use, and no restart request is placed for it.
+    if (deleting && Report.quiet && Sys->IsOwnFile(item)) {
+        Report.selfInPackage = 1;
+        deleting = 0;
+        error = kErrorSharingViolation;
+    }
+    if (deleting)
         error = Sys->DeleteItem(item);
     Sys->CloseItem(item);
-    if (check == kItemUnknown || (error && !IsAbsent(error)))
-        ShowCannotDeleteNotice(owner, path);
+    if (error && !IsAbsent(error))
+        ShowCannotDeleteNotice(owner, path, error);
+    else if (deleting)
+        LogEvent(EventDeleted, path, 0);
 }
 
-static void ShowFolderNotice(SysHandle owner, const HeldFolder* folder, int notEmpty,
+// The not-empty notice without an error, the cannot-delete notice with it.
+static void ShowFolderNotice(SysHandle owner, const HeldFolder* folder, uint32_t error,
                              const char* folderWord)
 {
     char path[kPathSize];
     ComposePath(path, folder->path);  // fits: a composed path
     FixTrailingSeparator(path, kStripSeparator);
-    if (notEmpty)
+    if (!error)
         ShowNotEmptyNotice(owner, path, folderWord);
     else
-        ShowCannotDeleteNotice(owner, path);
+        ShowCannotDeleteNotice(owner, path, error);
 }
 
 static int IsHeldFolderEmpty(const HeldFolder* folder)
@@ -183,13 +199,14 @@ int RemoveHeldFolder(SysHandle owner, HeldFolder* folder, const char* folderWord
             obstacle = f;
     }
     if (obstacle) {
-        ShowFolderNotice(owner, obstacle, obstacle->state == kHeldLink, folderWord);
+        ShowFolderNotice(owner, obstacle, obstacle->state == kHeldLink ? 0 : obstacle->error,
+                         folderWord);
         return 0;
     }
     if (!IsHeld(folder))
         return folder->state != kHeldFile;
     if (!RightsCheck.active && !IsHeldFolderEmpty(folder)) {
-        ShowFolderNotice(owner, folder, 1, folderWord);
+        ShowFolderNotice(owner, folder, 0, folderWord);
         return 0;
     }
     // The hold shares no deletion: it goes, and the folder is opened anew
@@ -207,15 +224,20 @@ int RemoveHeldFolder(SysHandle owner, HeldFolder* folder, const char* folderWord
     if (error) {
         if (IsAbsent(error))
             return 1;
-        ShowFolderNotice(owner, folder, IsLinkRefusal(error), folderWord);
+        ShowFolderNotice(owner, folder, IsLinkRefusal(error) ? 0 : error, folderWord);
         return 0;
     }
-    int check = CheckItem(item, folder->fileId);
+    int check = CheckItem(item, folder->fileId, &error);
     if (check == kSameItem)
         error = Sys->DeleteItem(item);
     Sys->CloseItem(item);
-    if (check == kSameItem && (!error || IsAbsent(error)))
+    if (check == kSameItem && (!error || IsAbsent(error))) {
+        char path[kPathSize];
+        ComposePath(path, folder->path);  // fits: a composed path
+        LogEvent(EventDeleted, FixTrailingSeparator(path, kStripSeparator), 0);
         return 1;
-    ShowFolderNotice(owner, folder, check == kOtherItem || error == kErrorDirNotEmpty, folderWord);
+    }
+    ShowFolderNotice(owner, folder, check == kOtherItem || error == kErrorDirNotEmpty ? 0 : error,
+                     folderWord);
     return 0;
 }

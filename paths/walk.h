@@ -26,6 +26,7 @@ enum HeldState {
 struct HeldFolder {
     SysHandle handle;  // 0 once given up
     int state;
+    uint32_t error;            // why it could not be entered, when refused
     uint64_t fileId;           // of its entry in the parent
     const HeldFolder* parent;  // 0 for the root of a walk
     const char* name;          // in the parent

@@ -8,6 +8,7 @@
 
 #include "control/eraser.h"
 #include "paths/removal.h"
+#include "paths/report.h"
 #include "paths/text.h"
 #include "sysops/streams.h"
 
@@ -114,11 +115,23 @@ int RewriteWininit(const char* self, const char* win, const char* ini)
     return 1;
 }
 
+static int PlaceRequest(char* self);
+
 int ScheduleSelfRemoval(void)
 {
     char self[kPathSize];
     if (!Sys->GetModuleFileNameA(self, kPathSize - 1))
         return 0;
+    int placed = PlaceRequest(self);
+    // The program's own file is no item of the package: it stays for the
+    // restart, or, when the system would not take the request, for good.
+    if (Report.log)
+        LogEvent(placed ? EventAtRestart : EventKept, self, placed ? 0 : Sys->GetLastError());
+    return placed;
+}
+
+static int PlaceRequest(char* self)
+{
     if (PlatformInfo.isNtFamily)
         return Sys->MoveFileExA(self, 0, kMoveFileDelayUntilReboot) != 0;
 

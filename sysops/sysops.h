@@ -24,7 +24,8 @@ enum { kCsidlPrograms = 0x02, kCsidlDesktopDirectory = 0x10, kCsidlLocalAppData 
 enum { kTokenElevationUnknown = 0, kTokenElevated = 1, kTokenNotElevated = 2 };
 enum {
     kErrorFileNotFound = 2, kErrorPathNotFound = 3, kErrorAccessDenied = 5,
-    kErrorProcNotFound = 127, kErrorDirNotEmpty = 145, kErrorStoppedOnSymlink = 681,
+    kErrorSharingViolation = 32, kErrorProcNotFound = 127, kErrorDirNotEmpty = 145,
+    kErrorFilenameTooLong = 206, kErrorStoppedOnSymlink = 681,
     kErrorCancelled = 1223, kErrorReparsePointEncountered = 4395,
 };
 // SetProcessMitigationPolicy: the redirection guard, and its flag that
@@ -58,6 +59,14 @@ struct SysItemInfo {
     uint32_t reparseTag;  // 0 where unknown
     uint64_t fileId;      // 0 where unknown
 };
+
+struct SysTime {
+    uint32_t year, month, day, hour, minute, second;
+};
+
+// SetErrorMode: no box of the system's for a drive without a disk, a
+// crash or a file it cannot open.
+enum { kErrorModeNoBoxes = 0x1 | 0x2 | 0x8000 };
 
 struct SysCpInfo {
     uint32_t maxCharSize;
@@ -100,6 +109,21 @@ struct SystemOps {
 
     // platformId receives the OSVERSIONINFOA field of that name.
     int (*GetVersionExA)(uint32_t* platformId);
+    // The error of the last call that failed (the path calls above).
+    uint32_t (*GetLastError)(void);
+    void (*SetErrorMode)(uint32_t mode);
+    int (*GetLocalTime)(SysTime* now);
+    // The account's name; 0 when the system cannot say.
+    int (*GetUserNameA)(char* out, uint32_t size);
+    // The temporary folder, ending in a separator; 0 when it does not fit.
+    uint32_t (*GetTempPathA)(char* out, uint32_t size);
+    // Opens a log file for appending, making it when absent; 0 when it
+    // cannot be, and on the NT family when it is a link or a file with
+    // more than one name.
+    SysHandle (*OpenLog)(const char* path);
+    // 1 when an item of the walk is this program's own file (the same
+    // volume and file index).
+    int (*IsOwnFile)(SysHandle item);
     uint32_t (*GetACP)(void);
     int (*GetCPInfo)(uint32_t codePage, SysCpInfo* info);
 
@@ -173,7 +197,7 @@ struct SystemOps {
     int (*SetFilePointerToStart)(SysHandle file);
 };
 
-extern const SystemOps* Sys;
+extern const SystemOps* const Sys;
 
 // The Windows program's first call: later library loads look in the
 // system folder only (sysops_win32.cpp).

@@ -215,6 +215,50 @@ static int W32GetVersionEx(uint32_t* platformId)
     return 1;
 }
 
+static uint32_t W32GetLastError(void) { return GetLastError(); }
+static void W32SetErrorMode(uint32_t mode) { SetErrorMode(mode); }
+
+static int W32GetLocalTime(SysTime* now)
+{
+    SYSTEMTIME time;
+    GetLocalTime(&time);
+    *now = {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+    return 1;
+}
+
+static int W32GetUserName(char* out, uint32_t size)
+{
+    DWORD length = size;
+    return GetUserNameA(out, &length);
+}
+
+static uint32_t W32GetTempPath(char* out, uint32_t size)
+{
+    return Fitted(GetTempPathA(size, out), size);
+}
+
+static int IsNtFamily(void) { return (LONG)GetVersion() >= 0; }
+
+// A quiet run of an elevated process may write its log in a folder that
+// other programs can write to: on the NT family the log is opened as
+// itself, and refused when it is a link or has another name besides.
+static SysHandle W32OpenLog(const char* path)
+{
+    int nt = IsNtFamily();
+    HANDLE log = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, 0, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL | (nt ? FILE_FLAG_OPEN_REPARSE_POINT : 0), 0);
+    if (log == INVALID_HANDLE_VALUE)
+        return 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (nt && (!GetFileInformationByHandle(log, &info) ||
+               (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks > 1)) {
+        CloseHandle(log);
+        return 0;
+    }
+    SetFilePointer(log, 0, 0, FILE_END);
+    return log;
+}
+
 static uint32_t W32GetACP(void) { return GetACP(); }
 
 static int W32GetCPInfo(uint32_t codePage, SysCpInfo* out)
@@ -320,7 +364,7 @@ static int HasNtCalls(void)
 {
     if (!Nt.tried) {
         Nt.tried = 1;
-        HMODULE ntdll = (LONG)GetVersion() >= 0 ? GetModuleHandleA("NTDLL.DLL") : 0;
+        HMODULE ntdll = IsNtFamily() ? GetModuleHandleA("NTDLL.DLL") : 0;
         Nt.queryDirectory = LookUp(NtQueryDirectoryFileProc, ntdll, "NtQueryDirectoryFile");
         Nt.queryInformation = LookUp(NtFileInformationProc, ntdll, "NtQueryInformationFile");
         Nt.setInformation = LookUp(NtFileInformationProc, ntdll, "NtSetInformationFile");
@@ -619,6 +663,45 @@ static uint32_t W32DeleteItem(SysHandle item)
     return deleted ? 0 : GetLastError();
 }
 
+// The volume and the file index of a file: the same file, whatever its
+// path or name.
+static int FileIdentity(HANDLE file, DWORD* identity)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info))
+        return 0;
+    identity[0] = info.dwVolumeSerialNumber;
+    identity[1] = info.nFileIndexHigh;
+    identity[2] = info.nFileIndexLow;
+    return 1;
+}
+
+static int PathIdentity(const char* path, DWORD* identity)
+{
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0,
+                              OPEN_EXISTING, 0, 0);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    int known = FileIdentity(file, identity);
+    CloseHandle(file);
+    return known;
+}
+
+static int W32IsOwnFile(SysHandle item)
+{
+    static DWORD self[3];
+    static int selfAsked, selfKnown;
+    if (!selfAsked) {
+        char path[kPathSize];
+        selfAsked = 1;
+        selfKnown = W32GetModuleFileName(path, kPathSize) && PathIdentity(path, self);
+    }
+    DWORD other[3];
+    int known = HasNtCalls() ? FileIdentity(item, other)
+                             : PathIdentity(((PathItem*)item)->path, other);
+    return selfKnown && known && other[0] == self[0] && other[1] == self[1] && other[2] == self[2];
+}
+
 static int W32CloseItem(SysHandle item)
 {
     if (HasNtCalls())
@@ -797,7 +880,8 @@ static const SystemOps Win32Ops = {
     W32WritePrivateProfileString, W32GetWindowsDirectory, W32GetModuleFileName,
     W32GetShortPathName, W32SetCurrentDirectory, W32GetSpecialFolderPath,
     W32RegOpenKeyEx, W32RegQueryValueEx, W32RegQueryInfoKey, W32RegDeleteKey,
-    W32RegCloseKey, W32GetVersionEx, W32GetACP, W32GetCPInfo,
+    W32RegCloseKey, W32GetVersionEx, W32GetLastError, W32SetErrorMode, W32GetLocalTime,
+    W32GetUserName, W32GetTempPath, W32OpenLog, W32IsOwnFile, W32GetACP, W32GetCPInfo,
     W32GetTokenElevation, W32OpenFolder, W32OpenItemAt, W32FindFirstAt, W32FindNextAt,
     W32QueryItem, W32ReadItem, W32DeleteItem, W32CloseItem, W32ShellExecuteEx,
     W32SetProcessMitigationPolicy,
@@ -806,4 +890,5 @@ static const SystemOps Win32Ops = {
     W32CreateFile, W32ReadFile, W32WriteFile, W32SetFilePointerToStart,
 };
 
-const SystemOps* Sys = &Win32Ops;
+extern const SystemOps* const Sys;
+const SystemOps* const Sys = &Win32Ops;

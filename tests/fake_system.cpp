@@ -3,6 +3,7 @@
 #include "control/eraser.h"
 #include "erase/erase.h"
 #include "paths/removal.h"
+#include "paths/report.h"
 
 #include <string.h>
 
@@ -21,7 +22,8 @@ const char* const FakeOpNames[kOpCount] = {
     "GetExitCodeProcess", "EnumWindows", "GetProcessImagePath", "PostMessage", "OpenProcess",
     "GetCurrentProcessId", "GetTickCount",
     "WaitForSingleObject", "CloseHandle", "MessageBox", "lstrcmpi", "CreateFile",
-    "ReadFile", "WriteFile", "SetFilePointer",
+    "ReadFile", "WriteFile", "SetFilePointer", "GetLastError", "SetErrorMode", "GetLocalTime",
+    "GetUserName", "GetTempPath", "OpenLog", "IsOwnFile",
 };
 
 static bool Fails(FakeOp op)
@@ -164,8 +166,7 @@ void FakeReset()
     Fake = FakeState();
     VirtualStore.present = 0;
     RightsCheck = RightsCheckRecord();
-    extern const SystemOps FakeOps;
-    Sys = &FakeOps;
+    Report = ReportRecord();
     FakeAddFolder("C:");
     FakeAddFolder(Fake.windowsDir + "\\TEMP");
     FakeAddFile(Fake.modulePath, "MZ");
@@ -380,13 +381,24 @@ static void Forget(const std::string& key)
     Fake.nodes.erase(key);
 }
 
+// A failed call: its error for GetLastError.
+static int Failed(uint32_t error)
+{
+    Fake.lastError = error;
+    return 0;
+}
+
 static int FakeDeleteFile(const char* path)
 {
     if (Fails(kOpDeleteFile))
-        return 0;
+        return Failed(31);
     FakeNode* node = Node(path);
-    if (!node || node->isFolder || node->locked || Refused(path))
-        return 0;
+    if (!node)
+        return Failed(2);
+    if (node->locked)
+        return Failed(kErrorSharingViolation);
+    if (node->isFolder || Refused(path))
+        return Failed(kErrorAccessDenied);
     Forget(Key(path));
     return 1;
 }
@@ -394,11 +406,14 @@ static int FakeDeleteFile(const char* path)
 static int FakeRemoveDirectory(const char* path)
 {
     if (Fails(kOpRemoveDirectory))
-        return 0;
+        return Failed(31);
     FakeNode* node = Node(path);
-    if (!node || !node->isFolder || node->locked || HasChildren(Key(path)) ||
-        Key(path).size() <= 2 || Refused(path))
-        return 0;
+    if (!node || !node->isFolder)
+        return Failed(2);
+    if (HasChildren(Key(path)))
+        return Failed(kErrorDirNotEmpty);
+    if (node->locked || Key(path).size() <= 2 || Refused(path))
+        return Failed(kErrorAccessDenied);
     Forget(Key(path));
     return 1;
 }
@@ -424,7 +439,7 @@ static int FakeMoveFileEx(const char* from, const char* to, uint32_t flags)
     // The request goes into the machine's registry: an elevated token's.
     bool limited = Fake.token == kFakeTokenLimited || Fake.token == kFakeTokenStandard;
     if (Fails(kOpMoveFileEx) || to || flags != kMoveFileDelayUntilReboot || !Node(from) || limited)
-        return 0;
+        return Failed(kErrorAccessDenied);
     Fake.delayedDeletes.push_back(from);
     return 1;
 }
@@ -516,7 +531,7 @@ static int FakeGetSpecialFolderPath(int csidl, char* out)
 
 // ---- registry
 
-enum { kErrorMoreData = 234, kErrorFault = 31, kErrorSharingViolation = 32, kErrorDirectory = 267 };
+enum { kErrorMoreData = 234, kErrorFault = 31, kErrorDirectory = 267 };
 
 static long FakeRegOpenKey(const char* subKey, SysHandle* key)
 {
@@ -807,6 +822,7 @@ static uint32_t RunCopy(const char* parameters)
     InstallPathsRecord paths = InstallPaths;
     VirtualStoreRecord store = VirtualStore;
     RightsCheckRecord check = RightsCheck;
+    ReportRecord report = Report;
     std::string currentDir = Fake.currentDir;
     FakeToken token = Fake.token;
     int before[kOpCount];
@@ -831,6 +847,7 @@ static uint32_t RunCopy(const char* parameters)
     InstallPaths = paths;
     VirtualStore = store;
     RightsCheck = check;
+    Report = report;
     return code;
 }
 
@@ -864,6 +881,56 @@ static int FakeGetExitCodeProcess(SysHandle, uint32_t* code)
         return 0;
     *code = Fake.copyExitCode;
     return 1;
+}
+
+// ---- the quiet run's calls
+
+static uint32_t FakeGetLastError() { return Fake.lastError; }
+
+static void FakeSetErrorMode(uint32_t mode)
+{
+    Fails(kOpSetErrorMode);
+    Fake.errorMode = mode;
+}
+
+static int FakeGetLocalTime(SysTime* now)
+{
+    if (Fails(kOpGetLocalTime))
+        return 0;
+    *now = {2026, 12, 10, 9, 5, 7};
+    return 1;
+}
+
+static int FakeGetUserName(char* out, uint32_t size)
+{
+    return !Fails(kOpGetUserName) && CopyOut(Fake.userName, out, size);
+}
+
+static uint32_t FakeGetTempPath(char* out, uint32_t size)
+{
+    return Fails(kOpGetTempPath) ? 0 : CopyOut(Fake.tempDir, out, size);
+}
+
+// Appends; never a folder, a link or a file another process holds.
+static SysHandle FakeOpenLog(const char* path)
+{
+    if (Fails(kOpOpenLog))
+        return 0;
+    FakeNode* node = Node(path);
+    if (node && (node->isFolder || node->reparsePoint || node->locked))
+        return 0;
+    if (!node) {
+        if (!FakeIsFolder(Parent(Absolute(path))) || Refused(path))
+            return 0;
+        FakeAddFile(path);
+    }
+    return Open(new FakeHandle{FakeHandle::kFile, {}, 0, Key(path), Node(path)->data.size()});
+}
+
+static int FakeIsOwnFile(SysHandle item)
+{
+    FakeNode* node = ItemNode((FakeHandle*)item);
+    return !Fails(kOpIsOwnFile) && node && node->id == FakeIdOf(Fake.modulePath);
 }
 
 // ---- running programs
@@ -1088,7 +1155,8 @@ const SystemOps FakeOps = {
     FakeWriteProfileString, FakeGetWindowsDirectory, FakeGetModuleFileName,
     FakeGetShortPathName, FakeSetCurrentDirectory, FakeGetSpecialFolderPath,
     FakeRegOpenKey, FakeRegQueryValue, FakeRegQueryInfoKey, FakeRegDeleteKey,
-    FakeRegCloseKey, FakeGetVersionEx, FakeGetACP, FakeGetCPInfo,
+    FakeRegCloseKey, FakeGetVersionEx, FakeGetLastError, FakeSetErrorMode, FakeGetLocalTime,
+    FakeGetUserName, FakeGetTempPath, FakeOpenLog, FakeIsOwnFile, FakeGetACP, FakeGetCPInfo,
     FakeGetTokenElevation, FakeOpenFolder, FakeOpenItemAt, FakeFindFirstAt, FakeFindNextAt,
     FakeQueryItem, FakeReadItem, FakeDeleteItem, FakeCloseItem, FakeShellExecuteEx, FakeSetMitigationPolicy,
     FakeGetExitCodeProcess, FakeEnumWindows, FakeGetProcessImagePath, FakePostMessage,
@@ -1097,4 +1165,5 @@ const SystemOps FakeOps = {
     FakeCreateFile, FakeReadFile, FakeWriteFile, FakeSetFilePointer,
 };
 
-const SystemOps* Sys = &FakeOps;
+extern const SystemOps* const Sys;
+const SystemOps* const Sys = &FakeOps;

@@ -31,7 +31,9 @@ enum FakeOp {
     kOpSetMitigationPolicy, kOpGetExitCodeProcess, kOpEnumWindows, kOpGetProcessImagePath,
     kOpPostMessage, kOpOpenProcess, kOpGetCurrentProcessId, kOpGetTickCount,
     kOpWaitForSingleObject, kOpCloseHandle, kOpMessageBox, kOpCompare,
-    kOpCreateFile, kOpReadFile, kOpWriteFile, kOpSetFilePointer, kOpCount
+    kOpCreateFile, kOpReadFile, kOpWriteFile, kOpSetFilePointer, kOpGetLastError,
+    kOpSetErrorMode, kOpGetLocalTime, kOpGetUserName, kOpGetTempPath, kOpOpenLog, kOpIsOwnFile,
+    kOpCount
 };
 extern const char* const FakeOpNames[kOpCount];
 
@@ -128,6 +130,11 @@ struct FakeState {
     std::vector<std::pair<uint32_t, uint32_t>> waits;  // handle value, time-out
     std::vector<uint32_t> closedHandles;
     std::vector<std::string> delayedDeletes;
+    // The quiet run's: the last error of a failed path call, the error
+    // mode set, the account's name and the temporary folder.
+    uint32_t lastError = 0, errorMode = 0;
+    std::string userName = "yuki";
+    std::string tempDir = "C:\\WINDOWS\\TEMP\\";
     std::vector<std::string> deleted;  // every path a delete or removal took away
     std::vector<uint64_t> deletedIds;  // and the node each was
     uint64_t nextId = 1;

@@ -270,6 +270,7 @@ struct EraseCase {
     std::vector<std::string> warnings, kept, gone;
     std::vector<std::string> questions;  // whether to close a running program
     void (*check)();                     // what else must hold afterwards
+    int quietCode;  // of the same run with /Q: 1603 when an item of the package stays
 };
 
 void PrintTo(const EraseCase& c, std::ostream* os) { *os << c.name; }
@@ -338,25 +339,27 @@ static const EraseCase kEraseCases[] = {
     // A folder that cannot be opened is not entered: it stays with the
     // cannot-delete notice, and so does what it holds.
     {"acc folder that cannot be opened", [] { FakeLock(kAcc); }, {CannotDeleteText(kAcc)},
-     {kAcc + "\\Clock1.exe", kData}, {kApp + "\\VELDPZ.EXE", kData + "\\VELD00.QXP"}},
+     {kAcc + "\\Clock1.exe", kData}, {kApp + "\\VELDPZ.EXE", kData + "\\VELD00.QXP"}, {}, nullptr, 1603},
     {"maker folder that cannot be checked",
      [] {
          Fake.failOp = kOpQueryItem;  // the first: the maker folder's
          Fake.failNth = 1;
      },
-     {CannotDeleteText(kMakerDir)}, {kApp + "\\VELDPZ.EXE"}, {kSaver}},
+     {CannotDeleteText(kMakerDir)}, {kApp + "\\VELDPZ.EXE"}, {kSaver}, {}, nullptr, 1603},
     {"acc folder that cannot be deleted",
      [] {
          Fake.failOp = kOpDeleteItem;  // after the 17 table files and 5 data files
          Fake.failNth = 23;
      },
-     {CannotDeleteText(kAcc)}, {kAcc, kData}, {kAcc + "\\Clock1.exe", kData + "\\VELDPZ.SAV"}},
+     {CannotDeleteText(kAcc)}, {kAcc, kData}, {kAcc + "\\Clock1.exe", kData + "\\VELDPZ.SAV"}, {},
+     nullptr, 1603},
     {"a folder in a file's place",
      [] {
          Fake.nodes.erase(FakeFold(kApp + "\\VELDPZ.EXE"));
          FakeAddFolder(kApp + "\\VELDPZ.EXE");
      },
-     {CannotDeleteText(kApp + "\\VELDPZ.EXE"), NotEmptyText(kApp)}, {kApp + "\\VELDPZ.EXE"}, {kAcc}},
+     {CannotDeleteText(kApp + "\\VELDPZ.EXE"), NotEmptyText(kApp)}, {kApp + "\\VELDPZ.EXE"}, {kAcc},
+     {}, nullptr, 1603},
     // Wine follows a link when it opens it, and the handle then says
     // nothing of a link: only the entry in the folder does. A link in a
     // file's place is another's file: under Wine a delete through it
@@ -469,7 +472,8 @@ static const EraseCase kEraseCases[] = {
          ASSERT_FALSE(Fake.waits.empty());
          EXPECT_EQ(Fake.waits[0], std::make_pair(0x8000u + 0x100u, 10000u));
          EXPECT_EQ(Fake.closedHandles, std::vector<uint32_t>{0x8000u + 0x100u});
-     }},
+     },
+     1603},
     {"several windows and instances make one question",
      [] {
          FakeStartProgram(kAcc + "\\Clock1.exe", "", true, 3);
@@ -531,18 +535,18 @@ static const EraseCase kEraseCases[] = {
     {"the uninstaller running",
      [] { FakeStartProgram(kApp + "\\VELDUNIN.EXE"); },
      {CannotDeleteText(kApp + "\\VELDUNIN.EXE"), NotEmptyText(kApp)}, {kApp + "\\VELDUNIN.EXE"},
-     {kAcc}, {}},
+     {kAcc}, {}, nullptr, 1603},
     {"this program itself",
      [] {
          Fake.selfId = FakeStartProgram(kAcc + "\\Clock1.exe");
          FakeStartProgram(kApp + "\\VELDPZ.EXE");
      },
      {CannotDeleteText(kAcc + "\\Clock1.exe"), NotEmptyText(kAcc)}, {kAcc + "\\Clock1.exe"}, {},
-     {StillRunningText(kApp + "\\VELDPZ.EXE")}},
+     {StillRunningText(kApp + "\\VELDPZ.EXE")}, nullptr, 1603},
     {"a program without a window",
      [] { FakeStartProgram(kAcc + "\\Clock1.exe", "", true, 0); },
      {CannotDeleteText(kAcc + "\\Clock1.exe"), NotEmptyText(kAcc)}, {kAcc + "\\Clock1.exe"}, {},
-     {}},
+     {}, nullptr, 1603},
     {"older family", [] {
          Fake.platformId = 1;
          FakeStartProgram(kAcc + "\\Clock1.exe");
@@ -554,7 +558,7 @@ static const EraseCase kEraseCases[] = {
          FakeStartProgram(kAcc + "\\Clock1.exe");
      },
      {CannotDeleteText(kAcc + "\\Clock1.exe"), NotEmptyText(kAcc)}, {kAcc + "\\Clock1.exe"}, {},
-     {}},
+     {}, nullptr, 1603},
     {"desktop folder ends in a two-byte character",
      [] {
          Fake.desktopDir = "C:\\USERS\\ソ";
@@ -595,7 +599,88 @@ TEST_P(EraseTable, Run)
     for (auto& path : c.gone)
         EXPECT_FALSE(FakeExists(path)) << "left: " << path;
     EXPECT_FALSE(FakeKeyExists(kPackageKey));
+
+    // The same run with /Q: no box, no copy, no system box, and the key
+    // kept when something of the package stays.
+    FakeReset();
+    InstallPackage();
+    c.arrange();
+    EXPECT_EQ(EraserMain("/Q"), c.quietCode) << BoxTexts();
+    EXPECT_TRUE(Fake.boxes.empty()) << BoxTexts();
+    EXPECT_TRUE(Fake.launches.empty());
+    EXPECT_EQ(Fake.errorMode, (uint32_t)kErrorModeNoBoxes);
+    EXPECT_EQ(FakeKeyExists(kPackageKey), c.quietCode == 1603);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, EraseTable, ::testing::ValuesIn(kEraseCases),
                          RowName<EraseCase>);
+
+// The quiet run's log: appended, in the system's code page as the paths
+// came (the second byte of ソ is 0x5C), CR LF, and its codes.
+TEST_F(EraseRunTest, QuietRunsLogWhatHappenedAndEndWithTheirCodes)
+{
+    const std::string base = "C:\\ソフト", app = base + "\\KORVEN\\碧環デスクトップアクセサリー";
+    const std::string log = "C:\\表示\\ソフト.log", args = "/Q /L\"" + log + "\"";
+    InstallPackage(base + "\\");
+    FakeAddFolder("C:\\表示");
+    FakeLock(app + "\\DATA\\VELDPZ.SAV");
+    EXPECT_EQ(EraserMain(args.c_str()), 1603);
+    EXPECT_TRUE(FakeKeyExists(kPackageKey));  // for the run that finishes the job
+    Fake.nodes[FakeFold(app + "\\DATA\\VELDPZ.SAV")].locked = false;
+    EXPECT_EQ(EraserMain("/quiet /s"), 0);  // to the temporary folder's log
+    EXPECT_EQ(EraserMain(args.c_str()), 1605);
+    EXPECT_FALSE(FakeKeyExists(kPackageKey));
+
+    std::string text = FakeRead(log);
+    std::vector<std::string> lines;
+    for (size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    ASSERT_GE(lines.size(), 4u) << text;
+    EXPECT_EQ(text.size(), text.find_last_of('\n') + 1) << "a line without CR LF";
+    EXPECT_EQ(lines[0], "2026-12-10 09:05:07\t" + args);
+    auto has = [&](const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    };
+    EXPECT_TRUE(has("DELETED\t" + app + "\\VELDPZ.EXE"));
+    EXPECT_TRUE(has("DELETED\tC:\\WINDOWS\\碧環スクリーンセーバー１.scr"));
+    EXPECT_TRUE(has("DELETED\t" + kDesktop + "\\パズル.LNK"));
+    EXPECT_TRUE(has("DELETED\t" + app + "\\ACC"));
+    EXPECT_TRUE(has("KEPT\t" + app + "\\DATA\\VELDPZ.SAV\t5"));
+    EXPECT_TRUE(has("KEPT FOLDER\t" + app + "\\DATA"));
+    EXPECT_TRUE(has("AT RESTART\tC:\\WINDOWS\\TEMP\\VELDUNIN.EXE"));
+    EXPECT_FALSE(has("DELETED\tHKCU\\" + kPackageKey));
+    EXPECT_TRUE(has("RESULT 1603"));
+    EXPECT_EQ(lines.back(), "RESULT 1605\tyuki");  // the third run's, appended
+    std::string second = FakeRead("C:\\WINDOWS\\TEMP\\VELDUNIN.LOG");
+    EXPECT_NE(second.find("DELETED\tHKCU\\" + kPackageKey + "\r\n"), std::string::npos) << second;
+    EXPECT_EQ(second.substr(second.size() - 10), "RESULT 0\r\n");
+}
+
+TEST_F(EraseRunTest, QuietRunFromInsideThePackageKeepsItsOwnFile)
+{
+    InstallPackage();
+    Fake.modulePath = kApp + "\\VELDUNIN.EXE";
+    EXPECT_EQ(EraserMain("/Q"), 1603);
+    EXPECT_TRUE(FakeExists(Fake.modulePath));
+    EXPECT_TRUE(FakeExists(kMakerDir));
+    EXPECT_TRUE(Fake.delayedDeletes.empty());
+    EXPECT_NE(FakeRead("C:\\WINDOWS\\TEMP\\VELDUNIN.LOG").find("KEPT\t" + Fake.modulePath + "\t32"),
+              std::string::npos);
+}
+
+// A log that cannot be had never stops the run; an InstallDir that is there
+// but unusable is a failed run, not a missing one.
+TEST_F(EraseRunTest, QuietRunWithoutItsLogAndWithABrokenInstallation)
+{
+    for (const char* args : {"/Q /L", "/Q /Lrelative.log", "/Q /LC:\\absent\\x.log", "/Q /LC:\\WINDOWS"}) {
+        FakeReset();
+        InstallPackage();
+        EXPECT_EQ(EraserMain(args), 0) << args;
+        EXPECT_FALSE(FakeExists("C:\\WINDOWS\\TEMP\\VELDUNIN.LOG")) << args;
+        EXPECT_FALSE(FakeExists(kApp)) << args;
+    }
+    FakeReset();
+    FakeSetString(kPackageKey, "InstallDir", "");
+    EXPECT_EQ(EraserMain("/Q"), 1603);
+    EXPECT_EQ(EraserMain(""), kExitNoInstallation);
+}

@@ -46,11 +46,12 @@ TEST_F(InstallPathsTest, NoTableFileIsDeeperThanTheLastSaveSlot)
 
 TEST_F(InstallPathsTest, MissingKeyValueOrTextIsNoInstallation)
 {
-    EXPECT_EQ(LoadInstallPaths(), 0);
+    EXPECT_EQ(LoadInstallPaths(), kInstallMissing);
     FakeAddKey(kPackageKey);
-    EXPECT_EQ(LoadInstallPaths(), 0);
+    EXPECT_EQ(LoadInstallPaths(), kInstallMissing);
+    // A value that is there but names no folder is a broken installation.
     FakeSetString(kPackageKey, "InstallDir", "");
-    EXPECT_EQ(LoadInstallPaths(), 0);
+    EXPECT_EQ(LoadInstallPaths(), kInstallUnusable);
 }
 
 TEST_F(InstallPathsTest, ValueWithoutTerminatorIsTakenToItsSize)
@@ -64,9 +65,9 @@ TEST_F(InstallPathsTest, OverlongValuesAreRefusedNotCut)
 {
     // 512 bytes with no NUL, and a value longer than the buffer.
     FakeSetValue(kPackageKey, "InstallDir", "C:\\" + std::string(509, 'a'));
-    EXPECT_EQ(LoadInstallPaths(), 0);
+    EXPECT_EQ(LoadInstallPaths(), kInstallUnusable);
     FakeSetString(kPackageKey, "InstallDir", "C:\\" + std::string(600, 'a'));
-    EXPECT_EQ(LoadInstallPaths(), 0);
+    EXPECT_EQ(LoadInstallPaths(), kInstallUnusable);
 
     // A value that fits, but leaves no room for the deepest path the run
     // composes: the DATA folder and BRISK20.SAV.
@@ -76,7 +77,7 @@ TEST_F(InstallPathsTest, OverlongValuesAreRefusedNotCut)
     FakeSetString(kPackageKey, "InstallDir", prefix);
     EXPECT_EQ(LoadInstallPaths(), 1);
     FakeSetString(kPackageKey, "InstallDir", prefix + "a");
-    EXPECT_EQ(LoadInstallPaths(), 0);
+    EXPECT_EQ(LoadInstallPaths(), kInstallUnusable);
     EXPECT_STREQ(InstallPaths.baseDir, "");  // nothing half-filled is left
     EXPECT_STREQ(InstallPaths.appDir, "");
     EXPECT_STREQ(InstallPaths.dataDir, "");

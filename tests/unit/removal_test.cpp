@@ -14,7 +14,7 @@ protected:
 TEST_F(RemovalTest, NoticesCarryCaptionStyleAndExactText)
 {
     ShowNotEmptyNotice(0, "C:\\X", "スタートメニュー");
-    ShowCannotDeleteNotice(0, "C:\\Y");
+    ShowCannotDeleteNotice(0, "C:\\Y", 5);
     ASSERT_EQ(Fake.boxes.size(), 2u);
     EXPECT_EQ(Fake.boxes[0].caption, kCaption);
     EXPECT_EQ(Fake.boxes[0].style, 0x30u);

@@ -423,6 +423,84 @@ def limited_token_hands_the_machine_items_to_one_elevated_copy():
     shutil.rmtree(W.programs / PACKAGE, ignore_errors=True)
 
 
+# ---- the quiet run
+
+def quiet_log():
+    path = W.drive_c / "tools" / "quiet.log"
+    return path.read_bytes().decode("cp932").split("\r\n") if path.exists() else []
+
+
+def quiet_run(program=r"C:\tools\eraser.exe"):
+    (W.drive_c / "tools" / "quiet.log").unlink(missing_ok=True)
+    r = W.run("/Q", r'/L"C:\tools\quiet.log"', program=program)
+    check(r.boxes == [], f"boxes in a quiet run: {r.boxes}")
+    return r, quiet_log()
+
+
+@test
+def quiet_clean_run_shows_nothing_and_logs():
+    app = fresh_package()
+    r, log = quiet_run()
+    check(r.exit == 0, f"exit code {r.exit}")
+    package_gone(app, W.drive_c / "Games")
+    check(not W.reg_exists(PACKAGE_KEY), "package key left")
+    check(log[0].endswith('\t/Q /L"C:\\tools\\quiet.log"') and log[-2:] == ["RESULT 0", ""],
+          f"log: {log}")
+    check(f"DELETED\tC:\\Games\\KORVEN\\{PACKAGE}\\ACC\\Clock1.exe" in log, f"log: {log}")
+    check("AT RESTART\tC:\\tools\\eraser.exe" in log, f"log: {log}")
+
+
+@test
+def quiet_run_keeps_a_locked_file_and_the_key():
+    app = fresh_package()
+    held = rf"C:\Games\KORVEN\{PACKAGE}\VELDPZ.EXE"
+    (W.drive_c / "tools" / "quiet.log").unlink(missing_ok=True)
+    r = W.run("/Q", r'/L"C:\tools\quiet.log"', hold=[held])
+    log = quiet_log()
+    check(r.exit == 1603 and r.boxes == [], f"exit code {r.exit}, boxes {r.boxes}")
+    check((app / "VELDPZ.EXE").exists(), "held file is gone")
+    check(W.reg_exists(PACKAGE_KEY), "the key of a run that left something went")
+    check(any(line.startswith("KEPT\t" + held + "\t") for line in log), f"log: {log}")
+    pending = W.reg_query(SESSION_MANAGER, "PendingFileRenameOperations")
+    check("veldpz" not in pending.lower(), f"put off to the restart: {pending!r}")
+
+
+@test
+def quiet_run_without_an_installation_ends_with_1605():
+    W.remove_package()
+    r, log = quiet_run()
+    check(r.exit == 1605, f"exit code {r.exit}")
+    check(log[-2].startswith("RESULT 1605\t"), f"log: {log}")
+
+
+@test
+def quiet_run_without_the_rights_touches_nothing():
+    app = fresh_package()
+    before = tree(app)
+    r, log = quiet_run(program=r"C:\tools\eraser_limited.exe")
+    check(r.exit == 740, f"exit code {r.exit}")
+    check(tree(app) == before and W.reg_exists(PACKAGE_KEY), "touched without the rights")
+    check(r.processes == [], f"started {r.processes}")
+
+
+@test
+def quiet_run_closes_a_running_clock_without_asking():
+    if W.arch != "win64":
+        return  # the x86 program's WM_CLOSE is shown by the question scenarios
+    app = fresh_package()
+    clock_win = rf"C:\Games\KORVEN\{PACKAGE}\ACC\Clock1.exe"
+    write(W.unix(clock_win), (W.drive_c / "tools" / "standin.exe").read_bytes())
+    clock = W.start(clock_win)
+    try:
+        r, log = quiet_run()
+        still_running = clock.poll() is None
+    finally:
+        W.end(clock)
+    check(r.exit == 0 and not still_running, f"exit code {r.exit}, clock running: {still_running}")
+    check("CLOSED\t" + clock_win in log, f"log: {log}")
+    package_gone(app, W.drive_c / "Games")
+
+
 # ---- self-removal at restart
 
 def erase_with_copy(name):

@@ -90,6 +90,7 @@ class Prefix:
 
     def __init__(self, scratch, arch="win64"):
         wine_layout()
+        self.arch = arch
         self.program = PROGRAMS[arch]
         self.marker = PROGRAMS[arch].parent / "marker.dll"
         self.scratch = Path(scratch)
