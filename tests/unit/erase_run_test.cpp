@@ -672,11 +672,15 @@ TEST_F(EraseRunTest, QuietRunFromInsideThePackageKeepsItsOwnFile)
 // but unusable is a failed run, not a missing one.
 TEST_F(EraseRunTest, QuietRunWithoutItsLogAndWithABrokenInstallation)
 {
-    for (const char* args : {"/Q /L", "/Q /Lrelative.log", "/Q /LC:\\absent\\x.log", "/Q /LC:\\WINDOWS"}) {
+    for (const char* args : {"/Q /L", "/Q /Lrelative.log", "/Q /LC:\\absent\\x.log", "/Q /LC:\\WINDOWS",
+                             "/Q /LC:\\link.log"}) {
         FakeReset();
         InstallPackage();
+        FakeAddFile("C:\\link.log");
+        LinkAt("C:\\link.log", 0xA000000C);  // another's file, through a symbolic link
         EXPECT_EQ(EraserMain(args), 0) << args;
         EXPECT_FALSE(FakeExists("C:\\WINDOWS\\TEMP\\VELDUNIN.LOG")) << args;
+        EXPECT_EQ(FakeRead("C:\\link.log"), "") << args;
         EXPECT_FALSE(FakeExists(kApp)) << args;
     }
     FakeReset();
