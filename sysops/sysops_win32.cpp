@@ -331,6 +331,8 @@ typedef NtStatus(NTAPI* NtQueryDirectoryFileProc)(HANDLE, HANDLE, void*, void*, 
                                                   ULONG, int, BOOLEAN, NtText*, BOOLEAN);
 typedef NtStatus(NTAPI* NtFileInformationProc)(HANDLE, NtIoStatus*, void*, ULONG, int);
 typedef ULONG(NTAPI* NtStatusToErrorProc)(NtStatus);
+typedef int(WINAPI* ToWideProc)(UINT, DWORD, LPCSTR, int, LPWSTR, int);
+typedef int(WINAPI* FromWideProc)(UINT, DWORD, LPCWSTR, int, LPSTR, int, LPCSTR, LPBOOL);
 
 enum : ULONG {
     kObjCaseInsensitive = 0x40, kObjDontReparse = 0x1000,
@@ -354,6 +356,8 @@ static struct {
     NtQueryDirectoryFileProc queryDirectory;
     NtFileInformationProc queryInformation, setInformation;
     NtStatusToErrorProc toError;
+    ToWideProc toWide;  // KERNEL32's, for the names
+    FromWideProc fromWide;
     // What this system turned down once, and is not asked again.
     int noDontReparse, noIdListing, noTagQuery, noDispositionEx;
 } Nt;
@@ -369,7 +373,11 @@ static int HasNtCalls(void)
         Nt.queryInformation = LookUp(NtFileInformationProc, ntdll, "NtQueryInformationFile");
         Nt.setInformation = LookUp(NtFileInformationProc, ntdll, "NtSetInformationFile");
         Nt.toError = LookUp(NtStatusToErrorProc, ntdll, "RtlNtStatusToDosError");
-        if (ntdll && Nt.queryDirectory && Nt.queryInformation && Nt.setInformation && Nt.toError)
+        HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+        Nt.toWide = LookUp(ToWideProc, kernel, "MultiByteToWideChar");
+        Nt.fromWide = LookUp(FromWideProc, kernel, "WideCharToMultiByte");
+        if (ntdll && Nt.queryDirectory && Nt.queryInformation && Nt.setInformation && Nt.toError &&
+            Nt.toWide && Nt.fromWide)
             Nt.open = LookUp(NtOpenFileProc, ntdll, "NtOpenFile");
     }
     return Nt.open != 0;
@@ -389,7 +397,7 @@ static int IsUnknownClass(NtStatus status)
 // cannot be converted whole.
 static int WideName(const char* name, WCHAR* wide, NtText* text)
 {
-    int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide, kPathSize);
+    int n = Nt.toWide(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide, kPathSize);
     text->length = (USHORT)((n - 1) * sizeof(WCHAR));
     text->maximumLength = (USHORT)(n * sizeof(WCHAR));
     text->buffer = wide;
@@ -431,7 +439,7 @@ static void CopyEntry(SysFindData* found, const BYTE* entry, int withId)
     // EaSize holds the reparse tag of an entry that has one.
     found->reparseTag = (found->attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? fields[16] : 0;
     found->fileId = withId ? *(const ULONGLONG*)(entry + 96) : 0;
-    int length = WideCharToMultiByte(CP_ACP, 0, (const WCHAR*)(entry + (withId ? 104 : 94)),
+    int length = Nt.fromWide(CP_ACP, 0, (const WCHAR*)(entry + (withId ? 104 : 94)),
                                      (int)(fields[15] / sizeof(WCHAR)), found->fileName,
                                      sizeof found->fileName - 1, 0, 0);
     if (length <= 0)
