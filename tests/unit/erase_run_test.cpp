@@ -683,6 +683,15 @@ TEST_F(EraseRunTest, QuietRunWithoutItsLogAndWithABrokenInstallation)
         EXPECT_EQ(FakeRead("C:\\link.log"), "") << args;
         EXPECT_FALSE(FakeExists(kApp)) << args;
     }
+    // A log whose first write fails is given up (and closed); the run goes on.
+    FakeReset();
+    InstallPackage();
+    Fake.failOp = kOpWriteFile;
+    Fake.failNth = 1;
+    EXPECT_EQ(EraserMain("/Q"), 0);
+    EXPECT_EQ(FakeRead("C:\\WINDOWS\\TEMP\\VELDUNIN.LOG"), "");
+    EXPECT_FALSE(FakeExists(kApp));
+    EXPECT_EQ(Fake.openHandles, 0);
     FakeReset();
     FakeSetString(kPackageKey, "InstallDir", "");
     EXPECT_EQ(EraserMain("/Q"), 1603);
