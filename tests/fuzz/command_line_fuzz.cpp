@@ -1,5 +1,5 @@
 // Any bytes as the argument text: the parse stays inside its buffers and
-// the /D and /E paths are either copied whole or dropped.
+// the /D, /E and /L paths are either copied whole or dropped.
 #include <string.h>
 
 #include <string>
@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     RunOptions = RunOptionsRecord();
     ParseCommandLine(text.c_str());
 
-    for (const char* path : {RunOptions.deletePath, RunOptions.installDir}) {
+    for (const char* path : {RunOptions.deletePath, RunOptions.installDir, RunOptions.logPath}) {
         size_t n = strnlen(path, kPathSize);
         if (n >= (size_t)kPathSize)
             __builtin_trap();
@@ -33,7 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __builtin_trap();
     if ((RunOptions.flags & kFlagElevatedCopy) && !has("/E", "/e"))
         __builtin_trap();
-    if (RunOptions.flags & ~(uint32_t)(kFlagSilent | kFlagWait | kFlagDelete | kFlagElevatedCopy))
+    if ((RunOptions.flags & kFlagQuiet) && !has("/Q", "/q"))
+        __builtin_trap();
+    if ((RunOptions.flags & kFlagLog) && !has("/L", "/l"))
+        __builtin_trap();
+    if (RunOptions.flags & ~(uint32_t)(kFlagSilent | kFlagWait | kFlagDelete | kFlagElevatedCopy |
+                                       kFlagQuiet | kFlagLog))
         __builtin_trap();
     return 0;
 }
