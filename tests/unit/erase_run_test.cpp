@@ -652,7 +652,8 @@ TEST_F(EraseRunTest, QuietRunsLogWhatHappenedAndEndWithTheirCodes)
     EXPECT_TRUE(has("RESULT 1603"));
     EXPECT_EQ(lines.back(), "RESULT 1605\tyuki");  // the third run's, appended
     std::string second = FakeRead("C:\\WINDOWS\\TEMP\\VELDUNIN.LOG");
-    EXPECT_NE(second.find("DELETED\tHKCU\\" + kPackageKey + "\r\n"), std::string::npos) << second;
+    EXPECT_NE(second.find("DELETED\tHKCU\\" + kPackageKey + "\r\nDELETED\tHKCU\\" + kMakerKey + "\r\n"),
+              std::string::npos) << second;
     EXPECT_EQ(second.substr(second.size() - 10), "RESULT 0\r\n");
 }
 
@@ -692,6 +693,13 @@ TEST_F(EraseRunTest, QuietRunWithoutItsLogAndWithABrokenInstallation)
     EXPECT_EQ(FakeRead("C:\\WINDOWS\\TEMP\\VELDUNIN.LOG"), "");
     EXPECT_FALSE(FakeExists(kApp));
     EXPECT_EQ(Fake.openHandles, 0);
+    // A key that cannot be deleted is an item of the package that stays.
+    FakeReset();
+    InstallPackage();
+    Fake.failOp = kOpRegDeleteKey;
+    EXPECT_EQ(EraserMain("/Q"), 1603);
+    EXPECT_NE(FakeRead("C:\\WINDOWS\\TEMP\\VELDUNIN.LOG").find("KEPT\tHKCU\\" + kPackageKey + "\t31\r\n"),
+              std::string::npos);
     FakeReset();
     FakeSetString(kPackageKey, "InstallDir", "");
     EXPECT_EQ(EraserMain("/Q"), 1603);
