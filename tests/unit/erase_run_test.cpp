@@ -624,9 +624,12 @@ TEST_F(EraseRunTest, QuietRunsLogWhatHappenedAndEndWithTheirCodes)
     InstallPackage(base + "\\");
     FakeAddFolder("C:\\表示");
     FakeLock(app + "\\DATA\\VELDPZ.SAV");
+    FakeStartProgram(app + "\\ACC\\Clock1.exe", "", false);
+    FakeStartProgram(app + "\\ACC\\Clock2.exe");
     EXPECT_EQ(EraserMain(args.c_str()), 1603);
     EXPECT_TRUE(FakeKeyExists(kPackageKey));  // for the run that finishes the job
     Fake.nodes[FakeFold(app + "\\DATA\\VELDPZ.SAV")].locked = false;
+    Fake.nodes[FakeFold(app + "\\ACC\\Clock1.exe")].locked = Fake.processes[0].running = false;
     EXPECT_EQ(EraserMain("/quiet /s"), 0);  // to the temporary folder's log
     EXPECT_EQ(EraserMain(args.c_str()), 1605);
     EXPECT_FALSE(FakeKeyExists(kPackageKey));
@@ -641,12 +644,13 @@ TEST_F(EraseRunTest, QuietRunsLogWhatHappenedAndEndWithTheirCodes)
     auto has = [&](const std::string& line) {
         return std::find(lines.begin(), lines.end(), line) != lines.end();
     };
+    EXPECT_TRUE(has("STILL RUNNING\t" + app + "\\ACC\\Clock1.exe"));
+    EXPECT_TRUE(has("CLOSED\t" + app + "\\ACC\\Clock2.exe"));
     EXPECT_TRUE(has("DELETED\t" + app + "\\VELDPZ.EXE"));
     EXPECT_TRUE(has("DELETED\tC:\\WINDOWS\\碧環スクリーンセーバー１.scr"));
     EXPECT_TRUE(has("DELETED\t" + kDesktop + "\\パズル.LNK"));
-    EXPECT_TRUE(has("DELETED\t" + app + "\\ACC"));
+    EXPECT_TRUE(has("KEPT FOLDER\t" + app + "\\ACC"));
     EXPECT_TRUE(has("KEPT\t" + app + "\\DATA\\VELDPZ.SAV\t5"));
-    EXPECT_TRUE(has("KEPT FOLDER\t" + app + "\\DATA"));
     EXPECT_TRUE(has("AT RESTART\tC:\\WINDOWS\\TEMP\\VELDUNIN.EXE"));
     EXPECT_FALSE(has("DELETED\tHKCU\\" + kPackageKey));
     EXPECT_TRUE(has("RESULT 1603"));
