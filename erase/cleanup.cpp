@@ -32,11 +32,10 @@ void RemovePackageFoldersIn(SysHandle owner, PackageTree* tree)
 }
 
 // A key's name for the log.
-static void LogKey(const char* word, const char* key, long error)
+static const char* KeyName(const char* key, char* name)
 {
-    char name[kPathSize];
     ComposePath(name, "HKCU\\", key);  // fits: a short constant
-    LogEvent(word, name, (uint32_t)error);
+    return name;
 }
 
 void RemoveRegistryKeys(void)
@@ -45,15 +44,14 @@ void RemoveRegistryKeys(void)
     // that a later run finds the installation and finishes the job.
     if (Report.quiet && Report.kept)
         return;
+    char name[kPathSize];
     long error = Sys->RegDeleteKeyA(PackageKey);
     if (!error)
-        LogKey(EventDeleted, PackageKey, 0);
-    else if (error != kErrorFileNotFound) {
-        Report.kept = 1;
-        LogKey(EventKept, PackageKey, error);
-    }
+        LogEvent(EventDeleted, KeyName(PackageKey, name), 0);
+    else if (error != kErrorFileNotFound)
+        LogKept(KeyName(PackageKey, name), (uint32_t)error);
     if (MakerKeyIsEmpty() && !Sys->RegDeleteKeyA(MakerKey))
-        LogKey(EventDeleted, MakerKey, 0);
+        LogEvent(EventDeleted, KeyName(MakerKey, name), 0);
 }
 
 void RemoveMachineItems(SysHandle owner)

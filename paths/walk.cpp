@@ -166,13 +166,19 @@ void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
         LogEvent(EventDeleted, path, 0);
 }
 
+// A folder's full path without its final separator, as notices name it.
+static const char* FolderPath(const HeldFolder* folder, char* path)
+{
+    ComposePath(path, folder->path);  // fits: a composed path
+    return FixTrailingSeparator(path, kStripSeparator);
+}
+
 // The not-empty notice without an error, the cannot-delete notice with it.
 static void ShowFolderNotice(SysHandle owner, const HeldFolder* folder, uint32_t error,
                              const char* folderWord)
 {
     char path[kPathSize];
-    ComposePath(path, folder->path);  // fits: a composed path
-    FixTrailingSeparator(path, kStripSeparator);
+    FolderPath(folder, path);
     if (!error)
         ShowNotEmptyNotice(owner, path, folderWord);
     else
@@ -233,8 +239,7 @@ int RemoveHeldFolder(SysHandle owner, HeldFolder* folder, const char* folderWord
     Sys->CloseItem(item);
     if (check == kSameItem && (!error || IsAbsent(error))) {
         char path[kPathSize];
-        ComposePath(path, folder->path);  // fits: a composed path
-        LogEvent(EventDeleted, FixTrailingSeparator(path, kStripSeparator), 0);
+        LogEvent(EventDeleted, FolderPath(folder, path), 0);
         return 1;
     }
     ShowFolderNotice(owner, folder, check == kOtherItem || error == kErrorDirNotEmpty ? 0 : error,

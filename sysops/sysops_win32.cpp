@@ -10,6 +10,9 @@
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x800
 #endif
 
+// The older family answers GetVersion with the high bit set.
+static int IsNtFamily(void) { return (LONG)GetVersion() >= 0; }
+
 // A function that this Windows may lack, looked up by name.
 #define LookUp(type, module, name) ((type)(void (*)(void))GetProcAddress((module), (name)))
 
@@ -237,8 +240,6 @@ static uint32_t W32GetTempPath(char* out, uint32_t size)
     return Fitted(GetTempPathA(size, out), size);
 }
 
-static int IsNtFamily(void) { return (LONG)GetVersion() >= 0; }
-
 // A quiet run of an elevated process may write its log in a folder that
 // other programs can write to: on the NT family the log is opened as
 // itself, and refused when it is a link or has another name besides.
@@ -362,8 +363,8 @@ static struct {
     int noDontReparse, noIdListing, noTagQuery, noDispositionEx;
 } Nt;
 
-// The older family answers GetVersion with the high bit set; it has no
-// such calls (and a program there never sees an NTDLL of its own).
+// The older family has no such calls (and a program there never sees an
+// NTDLL of its own).
 static int HasNtCalls(void)
 {
     if (!Nt.tried) {
@@ -788,7 +789,7 @@ static int ProcessListImagePath(HMODULE kernel, DWORD processId, char* out)
     if (!snapshot || !firstProcess || !nextProcess || !firstModule)
         return 0;  // NT 4.0
     int found = 0;
-    if ((LONG)GetVersion() >= 0) {
+    if (IsNtFamily()) {
         HANDLE list = snapshot(TH32CS_SNAPMODULE, processId);
         if (list == INVALID_HANDLE_VALUE)
             return 0;
