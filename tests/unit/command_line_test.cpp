@@ -50,6 +50,10 @@ TEST_F(CommandLineTest, LaterDeleteReplacesEarlierAndEmptyPathStillSelectsTheMod
     EXPECT_STREQ(RunOptions.deletePath, "");
     Parse("x/");  // ends without reading past the text
     EXPECT_EQ(RunOptions.flags, 0u);
+    // /Q and /L in either case, the log's path read like /D's; /X is nothing.
+    Parse("/q /l\"C:\\a b.log\" /X");
+    EXPECT_EQ(RunOptions.flags, (uint32_t)(kFlagQuiet | kFlagLog));
+    EXPECT_STREQ(RunOptions.logPath, "C:\\a b.log");
 }
 
 TEST_F(CommandLineTest, OverlongDeletePathIsDroppedNotCut)
