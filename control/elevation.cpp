@@ -16,6 +16,7 @@
 // the keys stay with this process, which the user started.
 #include "control/eraser.h"
 #include "erase/erase.h"
+#include "paths/report.h"
 #include "restart/self_removal.h"
 #include "sysops/sysops.h"
 
@@ -51,9 +52,12 @@ static void TurnRedirectionGuardOn(void)
 void LearnTokenElevation(void)
 {
     // The copy turns the guard on in any case, and never asks again.
-    if (!PlatformInfo.isNtFamily || (RunOptions.flags & kFlagElevatedCopy))
-        return;
-    PlatformInfo.tokenElevation = Sys->GetTokenElevation();
+    if (PlatformInfo.isNtFamily && !(RunOptions.flags & kFlagElevatedCopy))
+        PlatformInfo.tokenElevation = Sys->GetTokenElevation();
+}
+
+void GuardRedirection(void)
+{
     if (PlatformInfo.tokenElevation == kTokenElevated)
         TurnRedirectionGuardOn();
 }
@@ -85,6 +89,10 @@ int HandMachinePartOver(int* exitCode)
     if (!Sys->GetExitCodeProcess(copy, &code))
         code = kExitCopyUnknown;
     Sys->CloseHandle(copy);
+    if (code == kExitPackageKept) {
+        Report.keepKey = 1;
+        code = 0;
+    }
     *exitCode = (int)code;
     return 1;
 }
@@ -95,10 +103,9 @@ int RunElevatedCopy(void)
     if (!IsFullPath(RunOptions.installDir) || !UseInstallDir(RunOptions.installDir))
         return kExitNoInstallation;
     // Started elevated, whatever its token says under a test build.
+    ReachInstallation();
     TurnRedirectionGuardOn();
-    char win[kPathSize];
-    EnterWindowsFolder(win);
     RemoveMachineItems(0);
     ScheduleSelfRemoval();
-    return 0;
+    return Report.keepKey ? kExitPackageKept : 0;
 }

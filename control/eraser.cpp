@@ -67,32 +67,45 @@ static void ReadWaitHandle(const char* text)
     RunOptions.flags |= kFlagWait;
 }
 
-void ParseCommandLine(const char* text)
+// One scan of the switches. /L takes a path only in the scan of a quiet
+// run: elsewhere it is no switch, as it never was, and what follows it is
+// read as it always was.
+static void ScanSwitches(const char* text, int logTakesPath)
 {
+    RunOptions.flags = 0;
+    RunOptions.waitHandle = 0;
+    RunOptions.deletePath[0] = RunOptions.installDir[0] = RunOptions.logPath[0] = 0;
     while (*text) {
         if (*text++ != '/')
             continue;
-        char letter = *text;
-        if (!letter)
+        char letter = *text | 0x20;
+        if (!*text)
             return;
         text++;
-        if (letter == 'D' || letter == 'd') {
+        if (letter == 'd') {
             text = ReadSwitchPath(text, RunOptions.deletePath);
             RunOptions.flags |= kFlagDelete;
-        } else if (letter == 'H' || letter == 'h')
+        } else if (letter == 'h')
             ReadWaitHandle(text);
-        else if (letter == 'S' || letter == 's')
+        else if (letter == 's')
             RunOptions.flags |= kFlagSilent;
-        else if (letter == 'E' || letter == 'e') {
+        else if (letter == 'e') {
             text = ReadSwitchPath(text, RunOptions.installDir);
             RunOptions.flags |= kFlagElevatedCopy;
-        } else if (letter == 'Q' || letter == 'q') {
+        } else if (letter == 'q') {
             RunOptions.flags |= kFlagQuiet;
-        } else if (letter == 'L' || letter == 'l') {
+        } else if (letter == 'l' && logTakesPath) {
             text = ReadSwitchPath(text, RunOptions.logPath);
             RunOptions.flags |= kFlagLog;
         }
     }
+}
+
+void ParseCommandLine(const char* text)
+{
+    ScanSwitches(text, 0);
+    if (RunOptions.flags & kFlagQuiet)
+        ScanSwitches(text, 1);
 }
 
 void EnterWindowsFolder(char* win)
@@ -117,14 +130,52 @@ void EraseRun(int machinePartDone)
     RemoveRegistryKeys();
 }
 
+// Enters the Windows folder, against which an install folder given
+// without a drive is read, as the erase run does, and holds the roots of
+// the walk: before the redirection guard goes on, since the install folder
+// is the user's own value and may be a junction the user made.
+void ReachInstallation(void)
+{
+    char win[kPathSize];
+    EnterWindowsFolder(win);
+    OpenWalkRoots();
+}
+
+static int RunMode(const char* args)
+{
+    if (RunOptions.flags & kFlagDelete) {
+        GuardRedirection();
+        if (RunOptions.deletePath[0])
+            Sys->DeleteFileA(RunOptions.deletePath);
+        return 0;
+    }
+    if (RunOptions.flags & kFlagElevatedCopy)
+        return RunElevatedCopy();
+
+    int found = LoadInstallPaths();
+    if (found == kInstallFound)
+        ReachInstallation();
+    GuardRedirection();
+    if (RunOptions.flags & kFlagQuiet)
+        return RunQuiet(args, found);
+    if (found != kInstallFound)
+        return kExitNoInstallation;
+    CloseRunningPrograms();
+    int exitCode = 0;
+    int handedOver = HandMachinePartOver(&exitCode);
+    if (exitCode)
+        return exitCode;
+    EraseRun(handedOver);
+    if (!handedOver)
+        ScheduleSelfRemoval();
+    CloseWalkRoots();  // nothing is held while the user reads the box
+    Sys->MessageBoxA(0, CompletionText, NoticeCaption, kMessageBoxIconInformation);
+    return 0;
+}
+
 int EraserMain(const char* args)
 {
-    RunOptions.flags = 0;
-    RunOptions.waitHandle = 0;
-    RunOptions.deletePath[0] = 0;
-    RunOptions.installDir[0] = 0;
-    RunOptions.logPath[0] = 0;
-    Report.quiet = Report.kept = Report.selfInPackage = 0;
+    Report.quiet = Report.kept = Report.selfInPackage = Report.keepKey = 0;
     Report.log = 0;
     PlatformInfo.isNtFamily = 0;
     PlatformInfo.tokenElevation = kTokenElevationUnknown;
@@ -142,27 +193,7 @@ int EraserMain(const char* args)
     }
 
     LearnTokenElevation();
-    if (RunOptions.flags & kFlagDelete) {
-        if (RunOptions.deletePath[0])
-            Sys->DeleteFileA(RunOptions.deletePath);
-        return 0;
-    }
-    if (RunOptions.flags & kFlagElevatedCopy)
-        return RunElevatedCopy();
-
-    int found = LoadInstallPaths();
-    if (RunOptions.flags & kFlagQuiet)
-        return RunQuiet(args, found);
-    if (found != kInstallFound)
-        return kExitNoInstallation;
-    CloseRunningPrograms();
-    int exitCode = 0;
-    int handedOver = HandMachinePartOver(&exitCode);
-    if (exitCode)
-        return exitCode;
-    EraseRun(handedOver);
-    if (!handedOver)
-        ScheduleSelfRemoval();
-    Sys->MessageBoxA(0, CompletionText, NoticeCaption, kMessageBoxIconInformation);
-    return 0;
+    int code = RunMode(args);
+    CloseWalkRoots();
+    return code;
 }

@@ -18,10 +18,12 @@ enum { kWaitMilliseconds = 5000 };
 // code for a cancelled operation; a copy whose exit code cannot be read
 // counts as failed.
 enum { kExitNoInstallation = -1, kExitCopyUnknown = 1, kExitDeclined = 1223 };
+// The elevated copy did the machine's items, but the package folder, or a
+// folder above it, is there and could not be opened: the key stays.
 // A quiet run ends with the codes deployment tools read.
 enum {
     kExitQuietDone = 0, kExitElevationRequired = 740, kExitQuietFailed = 1603,
-    kExitQuietNotInstalled = 1605,
+    kExitQuietNotInstalled = 1605, kExitPackageKept = kExitQuietFailed,
 };
 
 struct RunOptionsRecord {
@@ -53,6 +55,9 @@ const char* ReadSwitchPath(const char* text, char* out);
 // Makes the Windows folder, which win receives, the current folder; win
 // is empty when the system does not say where it is.
 void EnterWindowsFolder(char* win);
+// Enters the Windows folder and opens the roots of the walk of
+// InstallPaths (erase.h), which stay held to the end of the run.
+void ReachInstallation(void);
 // The erase run of the process the user started. machinePartDone: an
 // elevated copy removed the machine's items already.
 void EraseRun(int machinePartDone);
@@ -61,9 +66,11 @@ void EraseRun(int machinePartDone);
 int RunQuiet(const char* args, int found);
 
 // Elevation (elevation.cpp). Learns whether this process's token is
-// elevated, and if so turns the redirection guard on before any file is
-// touched.
+// elevated.
 void LearnTokenElevation(void);
+// Turns the redirection guard on in an elevated process: once the roots of
+// the walk are held, before anything else is opened.
+void GuardRedirection(void);
 // 1 when an elevated copy was to do the
 // machine's items; exitCode is then 0 when it did, else the code to end
 // with untouched. 0: this process does them itself.

@@ -41,8 +41,9 @@ static const char* KeyName(const char* key, char* name)
 void RemoveRegistryKeys(void)
 {
     // A quiet run that leaves something of the package keeps the key, so
-    // that a later run finds the installation and finishes the job.
-    if (Report.quiet && Report.kept)
+    // that a later run finds the installation and finishes the job; so does
+    // any run that could not open the package folder or one above it.
+    if ((Report.quiet && Report.kept) || Report.keepKey)
         return;
     char name[kPathSize];
     long error = Sys->RegDeleteKeyA(PackageKey);

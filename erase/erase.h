@@ -87,9 +87,22 @@ void GetTableWindowsFolder(char* win);
 // The package's folders, held while its items go: the install folder,
 // followed wherever it leads, the maker and package folders, DATA and ACC
 // below it, never followed, and the Windows folder (package_tree.cpp).
+// Where the install folder's value is a byte long or empty, the package
+// folder is the root, by its composed path, and nothing above it is
+// looked at or removed.
 struct PackageTree {
     HeldFolder base, maker, app, data, acc, windows;
 };
+// The roots of the walks of InstallPaths, opened once by each process
+// and held to its end: the install folder (or the package folder, above)
+// and the Windows folder.
+struct WalkRootsRecord {
+    int open;
+    HeldFolder install, windows;
+};
+extern WalkRootsRecord WalkRoots;
+void OpenWalkRoots(void);
+void CloseWalkRoots(void);
 // win (the Windows folder) ends in a separator or is empty.
 void OpenPackageTree(PackageTree* tree, const InstallPathsRecord* paths, const char* win);
 void ClosePackageTree(PackageTree* tree);

@@ -2,8 +2,7 @@
 #include "erase/erase.h"
 #include "paths/walk.h"
 
-// A save file starts with the tag and holds at least one 32-byte record;
-// it is read through the handle that then deletes it.
+// A save file starts with the tag and holds at least one 32-byte record.
 static int IsSaveFile(SysHandle item)
 {
     unsigned char record[kSaveRecordSize];
@@ -23,8 +22,8 @@ void RemoveSavedDataIn(SysHandle owner, const PackageTree* tree)
     for (int slot = 0; slot <= kSaveSlotLast; slot++) {
         char name[kPathSize];
         FormatText(name, kPathSize, SaveSlotFormat, "", slot);
-        DeleteFileIn(owner, &tree->data, name, IsSaveFile);
+        DeleteCheckedFileIn(owner, &tree->data, name, IsSaveFile);
     }
     for (int i = 0; i < kDataFileCount; i++)
-        DeleteFileIn(owner, &tree->data, DataFileNames[i], 0);
+        DeleteFileIn(owner, &tree->data, DataFileNames[i]);
 }

@@ -10,6 +10,9 @@ struct ReportRecord {
     SysHandle log;      // 0: no log
     int kept;           // an item of the package stays
     int selfInPackage;  // this program is the installed uninstaller itself
+    // The package folder, or one above it, is there but could not be
+    // opened: the package key stays, so that a later run finds it.
+    int keepKey;
 };
 extern ReportRecord Report;
 

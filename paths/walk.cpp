@@ -4,10 +4,13 @@
 #include "paths/report.h"
 
 enum { kSameItem, kOtherItem, kItemUnknown };
+// What the lookup of a name in its held folder tells.
+enum { kEntryAbsent, kEntryFound, kEntryUnlisted };
 
-static int IsAbsent(uint32_t error)
+int IsAbsent(uint32_t error)
 {
-    return error == kErrorFileNotFound || error == kErrorPathNotFound;
+    return error == kErrorFileNotFound || error == kErrorPathNotFound ||
+           error == kErrorInvalidName || error == kErrorBadPathname;
 }
 
 // Where a system refuses to go through a link at all.
@@ -19,43 +22,70 @@ static int IsLinkRefusal(uint32_t error)
 static int IsHeld(const HeldFolder* folder) { return folder->state == kHeldOpen && folder->handle; }
 
 // One lookup of name in the held folder: its entry as the folder lists it.
-// A link shows there even where an open would follow it (Wine).
+// A link shows there even where an open would follow it (Wine). A folder
+// that may be passed through but not listed tells nothing of its items:
+// each is then judged by its own handle alone, under the name looked for.
 static int LookUp(const HeldFolder* folder, const char* name, SysFindData* entry)
 {
-    SysHandle search = Sys->FindFirstAt(folder->handle, name, entry);
-    if (!search)
-        return 0;
-    Sys->CloseItem(search);
-    return 1;
+    uint32_t error = 0;
+    SysHandle search = Sys->FindFirstAt(folder->handle, name, entry, &error);
+    if (search) {
+        Sys->CloseItem(search);
+        return kEntryFound;
+    }
+    if (IsAbsent(error))
+        return kEntryAbsent;
+    entry->attributes = entry->reparseTag = 0;
+    entry->fileId = 0;
+    ComposeText(entry->fileName, sizeof entry->fileName, name, (const char*)0);
+    return kEntryUnlisted;
 }
 
 // Whether the open item is the one whose entry was looked up, and no link:
 // the name may have been given to another item in between. (The open
-// itself asked for a folder or a file.)
-static int CheckItem(SysHandle item, uint64_t fileId, uint32_t* error)
+// itself asked for a folder or a file.) fileId receives the item's own.
+static int CheckItem(SysHandle item, uint64_t* fileId, uint32_t* error)
 {
     SysItemInfo info;
     *error = Sys->QueryItem(item, &info);
     if (*error)
         return kItemUnknown;
-    if (IsLinkEntry(info.attributes, info.reparseTag) || (fileId && info.fileId != fileId))
+    if (IsLinkEntry(info.attributes, info.reparseTag) || (*fileId && info.fileId != *fileId))
         return kOtherItem;
+    *fileId = info.fileId;
     return kSameItem;
 }
 
 static void NoteRefusal(uint32_t error)
 {
-    if (error == kErrorAccessDenied)
+    if (RightsCheck.active && error == kErrorAccessDenied)
         RightsCheck.refused = 1;
+}
+
+// What an open of a folder that failed leaves of it.
+static int RefusedState(uint32_t error)
+{
+    return IsAbsent(error) ? kHeldAbsent
+           : error == kErrorDirectory ? kHeldFile
+           : IsLinkRefusal(error) ? kHeldLink
+                                  : kHeldRefused;
+}
+
+static void StartFolder(HeldFolder* folder, const HeldFolder* parent, const char* name)
+{
+    folder->handle = 0;
+    folder->borrowed = 0;
+    folder->fileId = 0;
+    folder->error = 0;
+    folder->parent = parent;
+    folder->name = name;
+    folder->namedAs = 0;
+    folder->state = kHeldAbsent;
 }
 
 void HoldRootFolder(HeldFolder* folder, const char* path)
 {
-    folder->handle = 0;
-    folder->fileId = 0;
-    folder->error = 0;
-    folder->parent = 0;
-    folder->name = "";
+    StartFolder(folder, 0, "");
     ComposePath(folder->path, path);  // fits: a composed path
     // The folder itself, not "C:", which names the current folder of the
     // drive; the drive's root keeps its separator.
@@ -64,26 +94,29 @@ void HoldRootFolder(HeldFolder* folder, const char* path)
     FixTrailingSeparator(open, kStripSeparator);
     if (open[0] && open[1] == ':' && !open[2])
         FixTrailingSeparator(open, kAddSeparator);
-    folder->state = Sys->OpenFolder(open, &folder->handle) ? kHeldAbsent : kHeldOpen;
+    folder->error = Sys->OpenFolder(open, &folder->handle);
+    folder->state = folder->error ? RefusedState(folder->error) : kHeldOpen;
+}
+
+void BorrowRootFolder(HeldFolder* folder, const HeldFolder* root)
+{
+    *folder = *root;
+    folder->borrowed = 1;
 }
 
 void HoldFolderIn(HeldFolder* folder, const HeldFolder* parent, const char* name)
 {
-    folder->handle = 0;
-    folder->fileId = 0;
-    folder->error = 0;
-    folder->parent = parent;
-    folder->name = name;
+    StartFolder(folder, parent, name);
     ComposePath(folder->path, parent->path, name, "\\");  // fits: checked with the paths
     // Beneath a folder not entered nothing is looked for; a link or a
     // refusal above is named when the folder removal gets there.
-    folder->state = kHeldAbsent;
     if (!IsHeld(parent))
         return;
     SysFindData entry;
-    if (!LookUp(parent, name, &entry))
+    int found = LookUp(parent, name, &entry);
+    if (found == kEntryAbsent)
         return;
-    if (!(entry.attributes & kFileAttributeDirectory)) {
+    if (found == kEntryFound && !(entry.attributes & kFileAttributeDirectory)) {
         folder->state = kHeldFile;
         return;
     }
@@ -94,11 +127,13 @@ void HoldFolderIn(HeldFolder* folder, const HeldFolder* parent, const char* name
     SysHandle item = 0;
     uint32_t error = Sys->OpenItemAt(parent->handle, name, kItemFolder, &item);
     if (error) {
-        folder->state = IsAbsent(error) ? kHeldAbsent : IsLinkRefusal(error) ? kHeldLink : kHeldRefused;
+        NoteRefusal(error);
+        folder->state = RefusedState(error);
         folder->error = error;
         return;
     }
-    int check = CheckItem(item, entry.fileId, &folder->error);
+    uint64_t fileId = entry.fileId;
+    int check = CheckItem(item, &fileId, &folder->error);
     if (check != kSameItem) {
         Sys->CloseItem(item);
         folder->state = check == kOtherItem ? kHeldLink : kHeldRefused;
@@ -111,31 +146,29 @@ void HoldFolderIn(HeldFolder* folder, const HeldFolder* parent, const char* name
 
 void ReleaseFolder(HeldFolder* folder)
 {
-    if (folder->handle)
+    if (folder->handle && !folder->borrowed)
         Sys->CloseItem(folder->handle);
     folder->handle = 0;
 }
 
-void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
-                  int (*accept)(SysHandle item))
+// The full path of name in folder, for the notices and the log. One too
+// long to compose is reported by its parts, and nothing is done to it.
+static int ItemPath(SysHandle owner, const HeldFolder* folder, const char* name, char* path)
 {
-    if (!IsHeld(folder))
-        return;  // the folder phase names whatever kept the walk out
-    char path[kPathSize];
-    if (!ComposePath(path, folder->path, name)) {
-        ShowCannotDeleteNoticeParts(owner, folder->path, name, "", kErrorFilenameTooLong);
-        return;
-    }
-    SysFindData entry;
-    if (!LookUp(folder, name, &entry) || IsLinkEntry(entry.attributes, entry.reparseTag))
-        return;  // a link in a file's place is another's file
-    if (entry.attributes & kFileAttributeDirectory) {
-        ShowCannotDeleteNotice(owner, path, kErrorAccessDenied);
-        return;
-    }
+    if (ComposePath(path, folder->path, name))
+        return 1;
+    ShowCannotDeleteNoticeParts(owner, folder->path, name, "", kErrorFilenameTooLong);
+    return 0;
+}
+
+// Opens name in folder for deletion and deletes it once it proves to be
+// the item looked up (fileId, where known); path names it.
+static void DeleteLookedUp(SysHandle owner, const HeldFolder* folder, const char* name,
+                           uint64_t fileId, const char* path)
+{
     SysHandle item = 0;
-    uint32_t how = kItemDelete | (accept ? kItemRead : 0) | (RightsCheck.active ? kItemProbe : 0);
-    uint32_t error = Sys->OpenItemAt(folder->handle, name, how, &item);
+    uint32_t error =
+        Sys->OpenItemAt(folder->handle, name, kItemDelete | (RightsCheck.active ? kItemProbe : 0), &item);
     if (RightsCheck.active) {
         NoteRefusal(error);
         if (!error)
@@ -143,13 +176,11 @@ void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
         return;
     }
     if (error) {
-        // A file that cannot be read cannot be told for a save file.
-        if (!IsAbsent(error) && !IsLinkRefusal(error) && !accept)
+        if (!IsAbsent(error) && !IsLinkRefusal(error))
             ShowCannotDeleteNotice(owner, path, error);
         return;
     }
-    int check = CheckItem(item, entry.fileId, &error);
-    int deleting = check == kSameItem && (!accept || accept(item));
+    int deleting = CheckItem(item, &fileId, &error) == kSameItem;
     // A quiet run started as the installed uninstaller itself keeps its own
     // file: it is in use, and no restart request is placed for it.
     if (deleting && Report.quiet && Sys->IsOwnFile(item)) {
@@ -164,6 +195,42 @@ void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
         ShowCannotDeleteNotice(owner, path, error);
     else if (deleting)
         LogEvent(EventDeleted, path, 0);
+}
+
+void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name)
+{
+    if (!IsHeld(folder))
+        return;  // the folder phase names whatever kept the walk out
+    char path[kPathSize];
+    SysFindData entry;
+    if (!ItemPath(owner, folder, name, path) || !LookUp(folder, name, &entry) ||
+        IsLinkEntry(entry.attributes, entry.reparseTag))
+        return;  // a link in a file's place is another's file
+    if (entry.attributes & kFileAttributeDirectory)
+        ShowCannotDeleteNotice(owner, path, kErrorAccessDenied);
+    else
+        DeleteLookedUp(owner, folder, name, entry.fileId, path);
+}
+
+void DeleteCheckedFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
+                         int (*accept)(SysHandle item))
+{
+    SysFindData entry;
+    if (!IsHeld(folder) || !LookUp(folder, name, &entry) ||
+        (entry.attributes & kFileAttributeDirectory) || IsLinkEntry(entry.attributes, entry.reparseTag))
+        return;
+    // Read first, with a handle that keeps no other program out; only what
+    // accept takes is opened again, for deletion.
+    SysHandle item = 0;
+    if (Sys->OpenItemAt(folder->handle, entry.fileName, kItemRead, &item))
+        return;
+    uint64_t fileId = entry.fileId;
+    uint32_t error = 0;
+    int ours = CheckItem(item, &fileId, &error) == kSameItem && accept(item);
+    Sys->CloseItem(item);
+    char path[kPathSize];
+    if (ours && ItemPath(owner, folder, entry.fileName, path))
+        DeleteLookedUp(owner, folder, entry.fileName, fileId, path);
 }
 
 // A folder's full path without its final separator, as notices name it.
@@ -188,7 +255,8 @@ static void ShowFolderNotice(SysHandle owner, const HeldFolder* folder, uint32_t
 static int IsHeldFolderEmpty(const HeldFolder* folder)
 {
     SysFindData entry;
-    SysHandle search = Sys->FindFirstAt(folder->handle, "*", &entry);
+    uint32_t error = 0;
+    SysHandle search = Sys->FindFirstAt(folder->handle, "*", &entry, &error);
     if (!search)
         return 1;  // should it hold something after all, the delete says so
     int empty = ListsNothing(search, &entry, Sys->FindNextAt);
@@ -205,11 +273,15 @@ int RemoveHeldFolder(SysHandle owner, HeldFolder* folder, const char* folderWord
             obstacle = f;
     }
     if (obstacle) {
-        ShowFolderNotice(owner, obstacle, obstacle->state == kHeldLink ? 0 : obstacle->error,
-                         folderWord);
+        if (obstacle->state == kHeldLink) {
+            ShowFolderNotice(owner, obstacle, 0, folderWord);
+        } else {
+            const HeldFolder* named = obstacle->namedAs ? obstacle->namedAs : obstacle;
+            ShowFolderNotice(owner, named, obstacle->error, folderWord);
+        }
         return 0;
     }
-    if (!IsHeld(folder))
+    if (!IsHeld(folder) || !folder->parent)
         return folder->state != kHeldFile;
     if (!RightsCheck.active && !IsHeldFolderEmpty(folder)) {
         ShowFolderNotice(owner, folder, 0, folderWord);
@@ -233,7 +305,8 @@ int RemoveHeldFolder(SysHandle owner, HeldFolder* folder, const char* folderWord
         ShowFolderNotice(owner, folder, IsLinkRefusal(error) ? 0 : error, folderWord);
         return 0;
     }
-    int check = CheckItem(item, folder->fileId, &error);
+    uint64_t fileId = folder->fileId;
+    int check = CheckItem(item, &fileId, &error);
     if (check == kSameItem)
         error = Sys->DeleteItem(item);
     Sys->CloseItem(item);
@@ -242,7 +315,9 @@ int RemoveHeldFolder(SysHandle owner, HeldFolder* folder, const char* folderWord
         LogEvent(EventDeleted, FolderPath(folder, path), 0);
         return 1;
     }
-    ShowFolderNotice(owner, folder, check == kOtherItem || error == kErrorDirNotEmpty ? 0 : error,
-                     folderWord);
+    // Once the listing found it empty, a removal that fails is the
+    // cannot-delete notice, whatever the system says; only a link (or
+    // another folder) in its place holds something.
+    ShowFolderNotice(owner, folder, check == kOtherItem ? 0 : error, folderWord);
     return 0;
 }

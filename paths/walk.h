@@ -20,35 +20,48 @@ enum HeldState {
     kHeldAbsent,   // nothing of that name, or beneath a folder not entered
     kHeldFile,     // a file where the folder should be
     kHeldLink,     // a link, or no longer the folder looked up: never entered
-    kHeldRefused,  // it could not be opened: not entered
+    kHeldRefused,  // it is there but could not be opened: not entered, and it stays
 };
 
 struct HeldFolder {
     SysHandle handle;  // 0 once given up
+    int borrowed;      // the handle is a root's, held for the whole run
     int state;
     uint32_t error;            // why it could not be entered, when refused
     uint64_t fileId;           // of its entry in the parent
     const HeldFolder* parent;  // 0 for the root of a walk
     const char* name;          // in the parent
+    // Whose path a notice of its refusal names: the install folder and the
+    // maker folder are reported as the package folder they keep out.
+    const HeldFolder* namedAs;
     char path[kPathSize];      // ends in a separator; empty: the current folder
 };
 
+// The system's "not found", and names that can never exist: nothing there.
+int IsAbsent(uint32_t error);
 // Opens the root of a walk by path (ending in a separator, or empty for
 // the current folder), following links: it is the user's or the
 // system's. A root that cannot be opened holds nothing.
 void HoldRootFolder(HeldFolder* folder, const char* path);
+// The same root for another walk: the handle stays the lender's.
+void BorrowRootFolder(HeldFolder* folder, const HeldFolder* root);
 // Opens name in parent without following a link, once its entry in the
 // parent and its own handle say it is the folder looked up.
 void HoldFolderIn(HeldFolder* folder, const HeldFolder* parent, const char* name);
 void ReleaseFolder(HeldFolder* folder);
 // Deletes the file name in folder, or reports it. Absent is silent, and
 // so is a file that turns out to be a link or another file than the one
-// looked up, or that accept (given the open item) turns down.
-void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
-                  int (*accept)(SysHandle item));
+// looked up.
+void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name);
+// Deletes the file name in folder once accept, reading it through a handle
+// that asks for nothing more, says it is the package's (a save slot):
+// anything that cannot be read, or that accept turns down, stays silently.
+// Its notice names the entry as the folder lists it.
+void DeleteCheckedFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
+                         int (*accept)(SysHandle item));
 // Removes the folder once it is empty: 1 when nothing is left of it, 0
 // when it stays. A link or a folder that could not be entered on the way
-// from the root stays with its notice.
+// from the root stays with its notice. A root is never removed.
 int RemoveHeldFolder(SysHandle owner, HeldFolder* folder, const char* folderWord);
 
 #endif

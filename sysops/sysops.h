@@ -27,6 +27,7 @@ enum {
     kErrorSharingViolation = 32, kErrorProcNotFound = 127, kErrorDirNotEmpty = 145,
     kErrorFilenameTooLong = 206, kErrorStoppedOnSymlink = 681,
     kErrorCancelled = 1223, kErrorReparsePointEncountered = 4395,
+    kErrorInvalidName = 123, kErrorBadPathname = 161, kErrorDirectory = 267,
 };
 // SetProcessMitigationPolicy: the redirection guard, and its flag that
 // enforces it (Windows 10 22H2 and later).
@@ -144,8 +145,10 @@ struct SystemOps {
     // system can help it.
     uint32_t (*OpenItemAt)(SysHandle folder, const char* name, uint32_t how, SysHandle* item);
     // Lists folder through a fresh handle of it: the first entry matching
-    // mask, and the search to go on with; 0 when none matches.
-    SysHandle (*FindFirstAt)(SysHandle folder, const char* mask, SysFindData* found);
+    // mask, and the search to go on with; 0 and the error (not found when
+    // none matches) otherwise.
+    SysHandle (*FindFirstAt)(SysHandle folder, const char* mask, SysFindData* found,
+                             uint32_t* error);
     int (*FindNextAt)(SysHandle search, SysFindData* found);
     uint32_t (*QueryItem)(SysHandle item, SysItemInfo* info);
     int (*ReadItem)(SysHandle item, void* buffer, uint32_t size, uint32_t* got);

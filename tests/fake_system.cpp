@@ -79,11 +79,15 @@ static std::vector<size_t> Separators(const std::string& path)
     return at;
 }
 
-// Absolute path without a trailing separator; drive roots are "C:".
+// Absolute path without a trailing separator; drive roots are "C:". A
+// path from "\\" names a share on a server; from one separator, the
+// current drive's root.
 static std::string Absolute(const std::string& path)
 {
     std::string p = path;
-    if (!(p.size() >= 2 && p[1] == ':'))
+    if (p.size() >= 2 && p[0] == '\\' && p[1] != '\\')
+        p = Fake.currentDir.substr(0, 2) + p;
+    else if (!(p.size() >= 2 && (p[1] == ':' || (p[0] == '\\' && p[1] == '\\'))))
         p = Fake.currentDir + (Fake.currentDir.back() == '\\' ? "" : "\\") + p;
     while (p.size() > 2) {
         std::vector<size_t> seps = Separators(p);
@@ -165,6 +169,7 @@ void FakeReset()
 {
     Fake = FakeState();
     VirtualStore.present = 0;
+    WalkRoots = WalkRootsRecord();
     RightsCheck = RightsCheckRecord();
     Report = ReportRecord();
     FakeAddFolder("C:");
@@ -202,6 +207,19 @@ bool FakeExists(const std::string& path) { return Node(path) != nullptr; }
 bool FakeIsFolder(const std::string& path) { return Node(path) && Node(path)->isFolder; }
 std::string FakeRead(const std::string& path) { return Node(path) ? Node(path)->data : ""; }
 void FakeLock(const std::string& path) { Node(path)->locked = true; }
+
+void FakeHoldOpen(const std::string& path, int access, int share)
+{
+    Node(path)->otherAccess = access;
+    Node(path)->otherShare = share;
+}
+
+// Whether an open of ours asking for access, sharing share, meets another
+// program's open of the node.
+static bool SharingConflict(const FakeNode& node, int access, int share)
+{
+    return (access & ~node.otherShare) || (node.otherAccess & ~share);
+}
 
 std::vector<std::string> FakeList(const std::string& under)
 {
@@ -531,7 +549,7 @@ static int FakeGetSpecialFolderPath(int csidl, char* out)
 
 // ---- registry
 
-enum { kErrorMoreData = 234, kErrorFault = 31, kErrorDirectory = 267 };
+enum { kErrorMoreData = 234, kErrorFault = 31, kErrorBadNetPath = 53, kErrorUntrustedMountPoint = 448 };
 
 static long FakeRegOpenKey(const char* subKey, SysHandle* key)
 {
@@ -673,6 +691,23 @@ static SysHandle OpenItem(const std::string& key, bool hold)
     return Open(h);
 }
 
+// From Windows 10 22H2 on, an elevated process that turned the guard on
+// follows no link a standard user made, wherever it is on the path.
+static bool GuardRefuses(const std::string& abs)
+{
+    if (Fake.mitigationPolicy != kProcessRedirectionTrustPolicy || !(Fake.mitigationFlags & 1) ||
+        Fake.token != kFakeTokenFull)
+        return false;
+    std::vector<size_t> ends = Separators(abs);
+    ends.push_back(abs.size());
+    for (size_t end : ends) {
+        auto it = Fake.nodes.find(FakeFold(abs.substr(0, end)));
+        if (it != Fake.nodes.end() && it->second.untrusted && !it->second.linkTarget.empty())
+            return true;
+    }
+    return false;
+}
+
 static uint32_t FakeOpenFolder(const char* path, SysHandle* folder)
 {
     *folder = 0;
@@ -682,12 +717,17 @@ static uint32_t FakeOpenFolder(const char* path, SysHandle* folder)
     std::string name = path;
     bool current = name == "." || (name.size() == 2 && name[1] == ':' &&
                                    FakeFold(name) == FakeFold(Fake.currentDir.substr(0, 2)));
-    std::string key = FakeFold(Resolve(current ? Fake.currentDir : Absolute(path), true));
+    std::string abs = current ? Fake.currentDir : Absolute(path);
+    if (GuardRefuses(abs))
+        return kErrorUntrustedMountPoint;
+    std::string key = FakeFold(Resolve(abs, true));
     auto it = Fake.nodes.find(key);
     if (it == Fake.nodes.end())
-        return kErrorFileNotFound;
+        return abs.compare(0, 2, "\\\\") == 0 ? kErrorBadNetPath : kErrorFileNotFound;
     if (!it->second.isFolder)
         return kErrorDirectory;
+    if (SharingConflict(it->second, kShareRead, kShareRead | kShareWrite))
+        return kErrorSharingViolation;
     *folder = OpenItem(key, true);
     return 0;
 }
@@ -715,21 +755,33 @@ static uint32_t FakeOpenItemAt(SysHandle folder, const char* name, uint32_t how,
     bool wantsFolder = how & kItemFolder, deletes = how & kItemDelete;
     if (node.isFolder != wantsFolder)
         return node.isFolder ? kErrorAccessDenied : kErrorDirectory;
-    if (deletes && RefusedKey(key))
+    if (deletes && (RefusedKey(key) || node.denyDelete))
         return kErrorAccessDenied;
     // A probe only asks for the right to delete. Otherwise a locked file
     // opens for deletion (only the delete is refused), but not for
     // reading; a held folder shares no deletion, a locked one nothing.
+    // A hold of ours reads and shares reading and writing; anything else
+    // shares all.
+    bool holds = wantsFolder && !deletes;
+    int access = (deletes ? kShareDelete : 0) | ((how & kItemRead) || holds ? kShareRead : 0);
     if (!(how & kItemProbe) &&
-        ((node.locked && (how & (kItemRead | kItemFolder))) || (deletes && node.holds)))
+        ((node.locked && (how & (kItemRead | kItemFolder))) || (deletes && node.holds) ||
+         SharingConflict(node, access, holds ? kShareRead | kShareWrite : 7)))
         return kErrorSharingViolation;
     *item = OpenItem(key, wantsFolder && !deletes);
     return 0;
 }
 
-static SysHandle FakeFindFirstAt(SysHandle folder, const char* mask, SysFindData* found)
+static SysHandle FakeFindFirstAt(SysHandle folder, const char* mask, SysFindData* found,
+                                 uint32_t* error)
 {
-    if (Fails(kOpFindFirstAt) || !ItemNode((FakeHandle*)folder))
+    FakeNode* node = ItemNode((FakeHandle*)folder);
+    *error = Fails(kOpFindFirstAt) ? kErrorFault
+             : !node                 ? kErrorFileNotFound
+             : node->noList          ? kErrorAccessDenied
+             : SharingConflict(*node, kShareRead, 7) ? kErrorSharingViolation
+                                                      : kErrorFileNotFound;
+    if (*error != kErrorFileNotFound || !node)
         return 0;
     auto* search = new FakeHandle{FakeHandle::kSearch, {}, 0, "", 0};
     std::string key = ((FakeHandle*)folder)->path;
@@ -819,6 +871,7 @@ static uint32_t RunCopy(const char* parameters)
         return Fake.copyCrash;
     RunOptionsRecord options = RunOptions;
     PlatformInfoRecord platform = PlatformInfo;
+    WalkRootsRecord roots = WalkRoots;
     InstallPathsRecord paths = InstallPaths;
     VirtualStoreRecord store = VirtualStore;
     RightsCheckRecord check = RightsCheck;
@@ -844,6 +897,7 @@ static uint32_t RunCopy(const char* parameters)
     Fake.currentDir = currentDir;
     RunOptions = options;
     PlatformInfo = platform;
+    WalkRoots = roots;
     InstallPaths = paths;
     VirtualStore = store;
     RightsCheck = check;

@@ -48,7 +48,15 @@ struct FakeNode {
     std::string linkTarget;  // a real link: a path through it leads there
     bool decoy = false;      // another folder's, which a link may lead to
     int holds = 0;           // handles that keep it from being renamed
+    // Another program's open of it: what it asks for and what it shares
+    // (kShareRead, ...); an open of ours that conflicts fails with the
+    // sharing error.
+    int otherAccess = 0, otherShare = 7;
+    bool noList = false;      // a folder that may be passed through, not listed
+    bool denyDelete = false;  // the user may read it, not delete it
+    bool untrusted = false;   // a link a standard user made: the guard refuses it
 };
+enum { kShareRead = 1, kShareWrite = 2, kShareDelete = 4 };
 
 struct FakeBox {
     std::string caption, text;
@@ -176,6 +184,8 @@ bool FakeExists(const std::string& path);
 bool FakeIsFolder(const std::string& path);
 std::string FakeRead(const std::string& path);
 void FakeLock(const std::string& path);
+// Another program opens path asking for access, sharing share.
+void FakeHoldOpen(const std::string& path, int access, int share);
 // Every path under a prefix (or all), sorted, folders too.
 std::vector<std::string> FakeList(const std::string& under = "");
 void FakeAddKey(const std::string& key);  // with every missing parent

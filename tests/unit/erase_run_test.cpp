@@ -271,6 +271,7 @@ struct EraseCase {
     std::vector<std::string> questions;  // whether to close a running program
     void (*check)();                     // what else must hold afterwards
     int quietCode;  // of the same run with /Q: 1603 when an item of the package stays
+    bool keyKept;   // the package folder, or one above it, could not be opened
 };
 
 void PrintTo(const EraseCase& c, std::ostream* os) { *os << c.name; }
@@ -340,12 +341,95 @@ static const EraseCase kEraseCases[] = {
     // cannot-delete notice, and so does what it holds.
     {"acc folder that cannot be opened", [] { FakeLock(kAcc); }, {CannotDeleteText(kAcc)},
      {kAcc + "\\Clock1.exe", kData}, {kApp + "\\VELDPZ.EXE", kData + "\\VELD00.QXP"}, {}, nullptr, 1603},
+    // Nothing that could not be opened counts as gone: above the package
+    // folder it is named as the package folder, which stays with its key.
     {"maker folder that cannot be checked",
      [] {
          Fake.failOp = kOpQueryItem;  // the first: the maker folder's
          Fake.failNth = 1;
      },
-     {CannotDeleteText(kMakerDir)}, {kApp + "\\VELDPZ.EXE"}, {kSaver}, {}, nullptr, 1603},
+     {CannotDeleteText(kApp)}, {kApp + "\\VELDPZ.EXE"}, {kSaver}, {}, nullptr, 1603, true},
+    {"install folder another program holds without sharing",
+     [] { FakeHoldOpen(kBase, kShareRead | kShareWrite, 0); }, {CannotDeleteText(kApp)},
+     {kApp + "\\VELDPZ.EXE"}, {kSaver, kDesktop + "\\パズル.LNK"}, {}, nullptr, 1603, true},
+    {"install folder that may be passed through but not listed",
+     [] { Fake.nodes[FakeFold(kBase)].noList = true; }, {}, {kBase}, {kMakerDir}},
+    {"data folder a program holds while it writes there",
+     [] { FakeHoldOpen(kData, kShareRead | kShareWrite, kShareRead); }, {CannotDeleteText(kData)},
+     {kData}, {kData + "\\VELDPZ.SAV", kData + "\\BRISK00.SAV", kAcc}, {}, nullptr, 1603},
+    // The registry's value names the install folder by the system's text
+    // rules: a byte alone is no folder above the package's, which is then
+    // looked for from the Windows folder and never removed itself; a lone
+    // separator makes the package's path a share on the server KORVEN.
+    {"install folder of one byte",
+     [] {
+         Fake.currentDir = Fake.windowsDir;
+         InstallPackage("G");
+     },
+     {}, {kApp + "\\VELDPZ.EXE", "C:\\WINDOWS\\G\\KORVEN\\碧環デスクトップアクセサリー"},
+     {"C:\\WINDOWS\\G\\KORVEN\\碧環デスクトップアクセサリー\\DATA",
+      "C:\\WINDOWS\\G\\KORVEN\\碧環デスクトップアクセサリー\\VELDUNIN.EXE"}},
+    {"install folder of a separator alone",
+     [] {
+         InstallPackage("C:\\");
+         FakeSetString(kPackageKey, "InstallDir", "\\");
+     },
+     {CannotDeleteText("\\\\KORVEN\\碧環デスクトップアクセサリー")},
+     {"C:\\KORVEN\\碧環デスクトップアクセサリー\\VELDPZ.EXE"}, {kSaver}, {}, nullptr, 1603, true},
+    // "Run as administrator" follows no junction a standard user made, once
+    // the guard is on: the install folder is opened before.
+    {"install folder a junction the user made, run as administrator",
+     [] {
+         FakeAddFolder("D:");
+         FakeRename(kBase, "D:\\Games");
+         FakeSetLink(kBase, "D:\\Games");
+         Fake.nodes[FakeFold(kBase)].untrusted = true;
+         Fake.token = kFakeTokenFull;
+     },
+     {}, {"D:\\Games"}, {"D:\\Games\\KORVEN"}},
+    // A save slot is read first, through a handle that keeps no program
+    // out, and opened for deletion only once it proved a save file; its
+    // notice names it as the folder lists it.
+    {"a save slot another program holds without sharing deletion",
+     [] {
+         FakeAddFile(kData + "\\BRISK03.SAV", SaveFile());
+         FakeHoldOpen(kData + "\\BRISK03.SAV", kShareRead | kShareWrite, kShareRead | kShareWrite);
+     },
+     {CannotDeleteText(kData + "\\BRISK03.SAV"), NotEmptyText(kData)}, {kData + "\\BRISK03.SAV"},
+     {kData + "\\BRISK00.SAV", kAcc}, {}, nullptr, 1603},
+    {"a save slot the user may read but not delete",
+     [] {
+         FakeAddFile(kData + "\\BRISK03.SAV", SaveFile());
+         Fake.nodes[FakeFold(kData + "\\BRISK03.SAV")].denyDelete = true;
+     },
+     {CannotDeleteText(kData + "\\BRISK03.SAV"), NotEmptyText(kData)}, {kData + "\\BRISK03.SAV"},
+     {kAcc}, {}, nullptr, 1603},
+    {"a read-only save slot in another letter case",
+     [] {
+         FakeAddFile(kData + "\\brisk20.sav", SaveFile());
+         Fake.nodes[FakeFold(kData + "\\brisk20.sav")].denyDelete = true;
+     },
+     {CannotDeleteText(kData + "\\brisk20.sav"), NotEmptyText(kData)}, {kData + "\\brisk20.sav"},
+     {kAcc}, {}, nullptr, 1603},
+    {"a folder in a save slot's place", [] { FakeAddFile(kData + "\\BRISK03.SAV\\note.txt"); },
+     {NotEmptyText(kData)}, {kData + "\\BRISK03.SAV\\note.txt"}, {kAcc}},
+    // Only what the erase would do is asked of the rights: a slot that is
+    // no save file is never probed, so nothing needs elevation here.
+    {"a slot that is no save file is all this user may not delete",
+     [] {
+         Fake.token = kFakeTokenLimited;
+         Fake.protectedDirs.clear();
+         Fake.shellExecuteError = kErrorCancelled;
+         FakeAddFile(kData + "\\BRISK09.SAV", "not a save");
+         Fake.nodes[FakeFold(kData + "\\BRISK09.SAV")].denyDelete = true;
+     },
+     {NotEmptyText(kData)}, {kData + "\\BRISK09.SAV"}, {kAcc, kSaver},
+     {}, [] { EXPECT_TRUE(Fake.launches.empty()); }},
+    // A folder the listing found empty that will not go: the cannot-delete
+    // notice, whatever the system's reason.
+    {"a folder that lists as empty but is not",
+     [] { FakeAddFolder(kAcc + "\\..."); }, {CannotDeleteText(kAcc)}, {kAcc, kData},
+     {kAcc + "\\Clock1.exe"}, {}, nullptr, 1603},
     {"acc folder that cannot be deleted",
      [] {
          Fake.failOp = kOpDeleteItem;  // after the 17 table files and 5 data files
@@ -598,7 +682,7 @@ TEST_P(EraseTable, Run)
         EXPECT_TRUE(FakeExists(path)) << "removed: " << path;
     for (auto& path : c.gone)
         EXPECT_FALSE(FakeExists(path)) << "left: " << path;
-    EXPECT_FALSE(FakeKeyExists(kPackageKey));
+    EXPECT_EQ(FakeKeyExists(kPackageKey), c.keyKept);
 
     // The same run with /Q: no box, no copy, no system box, and the key
     // kept when something of the package stays.

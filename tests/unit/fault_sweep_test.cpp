@@ -178,9 +178,10 @@ static bool Interfere(size_t folder, Interference kind, bool limitedToken)
     const std::string& path = kTreeFolders[folder];
     // The install folder is the user's choice, followed wherever it leads
     // until the process that removes the machine's items holds it: with a
-    // limited token that is the elevated copy, which opens it anew.
+    // limited token that is the elevated copy, which opens it anew while
+    // the first process holds it too.
     if (folder == 0 && (!FakeExists(path) || !Fake.nodes[FakeFold(path)].holds ||
-                        (limitedToken && Fake.process != 1)))
+                        (limitedToken && (Fake.process != 1 || Fake.nodes[FakeFold(path)].holds < 2))))
         return false;
     std::string decoy = std::string(kDecoyRoot) + "\\" + std::to_string(folder);
     if (kind == kLinkInPlace)
