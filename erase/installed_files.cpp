@@ -37,6 +37,6 @@ void RemoveInstalledFilesIn(SysHandle owner, const PackageTree* tree)
     // Last group first, so the uninstaller itself (group 0) goes last.
     for (int g = kFileGroupCount - 1; g >= 0; g--) {
         for (const FileEntry* e = InstalledFileTable[g].entries; e->name; e++)
-            DeleteFileIn(owner, TableFolderIn(tree, e), e->name);
+            DeleteFileIn(owner, TableFolderIn(tree, e), e->name, 0);
     }
 }

@@ -22,8 +22,8 @@ void RemoveSavedDataIn(SysHandle owner, const PackageTree* tree)
     for (int slot = 0; slot <= kSaveSlotLast; slot++) {
         char name[kPathSize];
         FormatText(name, kPathSize, SaveSlotFormat, "", slot);
-        DeleteCheckedFileIn(owner, &tree->data, name, IsSaveFile);
+        DeleteFileIn(owner, &tree->data, name, IsSaveFile);
     }
     for (int i = 0; i < kDataFileCount; i++)
-        DeleteFileIn(owner, &tree->data, DataFileNames[i]);
+        DeleteFileIn(owner, &tree->data, DataFileNames[i], 0);
 }

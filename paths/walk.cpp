@@ -161,14 +161,37 @@ static int ItemPath(SysHandle owner, const HeldFolder* folder, const char* name,
     return 0;
 }
 
-// Opens name in folder for deletion and deletes it once it proves to be
-// the item looked up (fileId, where known); path names it.
-static void DeleteLookedUp(SysHandle owner, const HeldFolder* folder, const char* name,
-                           uint64_t fileId, const char* path)
+void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
+                  int (*accept)(SysHandle item))
 {
+    char path[kPathSize];
+    SysFindData entry;
+    if (!IsHeld(folder) || !ItemPath(owner, folder, name, path) || !LookUp(folder, name, &entry) ||
+        IsLinkEntry(entry.attributes, entry.reparseTag))
+        return;  // a link in a file's place is another's file
+    if (entry.attributes & kFileAttributeDirectory) {
+        // A folder in a file's place stays with its notice; in a slot's
+        // place it is no save file.
+        if (!accept)
+            ShowCannotDeleteNotice(owner, path, kErrorAccessDenied);
+        return;
+    }
+    uint64_t fileId = entry.fileId;
+    uint32_t error = 0;
     SysHandle item = 0;
-    uint32_t error =
-        Sys->OpenItemAt(folder->handle, name, kItemDelete | (RightsCheck.active ? kItemProbe : 0), &item);
+    if (accept) {
+        // Read first, through a handle that keeps no other program out;
+        // only what accept takes is opened again, for deletion, and named
+        // as the folder lists it. What cannot be read stays silently.
+        name = entry.fileName;
+        if (!ItemPath(owner, folder, name, path) || Sys->OpenItemAt(folder->handle, name, kItemRead, &item))
+            return;
+        int ours = CheckItem(item, &fileId, &error) == kSameItem && accept(item);
+        Sys->CloseItem(item);
+        if (!ours)
+            return;
+    }
+    error = Sys->OpenItemAt(folder->handle, name, kItemDelete | (RightsCheck.active ? kItemProbe : 0), &item);
     if (RightsCheck.active) {
         NoteRefusal(error);
         if (!error)
@@ -195,42 +218,6 @@ static void DeleteLookedUp(SysHandle owner, const HeldFolder* folder, const char
         ShowCannotDeleteNotice(owner, path, error);
     else if (deleting)
         LogEvent(EventDeleted, path, 0);
-}
-
-void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name)
-{
-    if (!IsHeld(folder))
-        return;  // the folder phase names whatever kept the walk out
-    char path[kPathSize];
-    SysFindData entry;
-    if (!ItemPath(owner, folder, name, path) || !LookUp(folder, name, &entry) ||
-        IsLinkEntry(entry.attributes, entry.reparseTag))
-        return;  // a link in a file's place is another's file
-    if (entry.attributes & kFileAttributeDirectory)
-        ShowCannotDeleteNotice(owner, path, kErrorAccessDenied);
-    else
-        DeleteLookedUp(owner, folder, name, entry.fileId, path);
-}
-
-void DeleteCheckedFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
-                         int (*accept)(SysHandle item))
-{
-    SysFindData entry;
-    if (!IsHeld(folder) || !LookUp(folder, name, &entry) ||
-        (entry.attributes & kFileAttributeDirectory) || IsLinkEntry(entry.attributes, entry.reparseTag))
-        return;
-    // Read first, with a handle that keeps no other program out; only what
-    // accept takes is opened again, for deletion.
-    SysHandle item = 0;
-    if (Sys->OpenItemAt(folder->handle, entry.fileName, kItemRead, &item))
-        return;
-    uint64_t fileId = entry.fileId;
-    uint32_t error = 0;
-    int ours = CheckItem(item, &fileId, &error) == kSameItem && accept(item);
-    Sys->CloseItem(item);
-    char path[kPathSize];
-    if (ours && ItemPath(owner, folder, entry.fileName, path))
-        DeleteLookedUp(owner, folder, entry.fileName, fileId, path);
 }
 
 // A folder's full path without its final separator, as notices name it.

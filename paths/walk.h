@@ -51,14 +51,13 @@ void HoldFolderIn(HeldFolder* folder, const HeldFolder* parent, const char* name
 void ReleaseFolder(HeldFolder* folder);
 // Deletes the file name in folder, or reports it. Absent is silent, and
 // so is a file that turns out to be a link or another file than the one
-// looked up.
-void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name);
-// Deletes the file name in folder once accept, reading it through a handle
-// that asks for nothing more, says it is the package's (a save slot):
-// anything that cannot be read, or that accept turns down, stays silently.
-// Its notice names the entry as the folder lists it.
-void DeleteCheckedFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
-                         int (*accept)(SysHandle item));
+// looked up. With accept, the file is first read through a handle that
+// asks for nothing more, and goes only when accept (given that item) says
+// it is the package's, a save slot: one that cannot be read, or that
+// accept turns down, stays silently, and its notice names it as the
+// folder lists it.
+void DeleteFileIn(SysHandle owner, const HeldFolder* folder, const char* name,
+                  int (*accept)(SysHandle item));
 // Removes the folder once it is empty: 1 when nothing is left of it, 0
 // when it stays. A link or a folder that could not be entered on the way
 // from the root stays with its notice. A root is never removed.

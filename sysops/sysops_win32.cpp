@@ -448,7 +448,8 @@ static void CopyEntry(SysFindData* found, const BYTE* entry, int withId)
     found->fileName[length] = 0;
 }
 
-static int NtNextEntry(HANDLE search, NtText* mask, SysFindData* found)
+// The next entry; 0, or the error (not found once there is none).
+static uint32_t NtNextEntry(HANDLE search, NtText* mask, SysFindData* found)
 {
     ULONGLONG buffer[(104 + 2 * MAX_PATH) / 8 + 1];
     for (;;) {
@@ -458,25 +459,25 @@ static int NtNextEntry(HANDLE search, NtText* mask, SysFindData* found)
                                             TRUE, mask, mask != 0);
         if (status == 0) {
             CopyEntry(found, (const BYTE*)buffer, !Nt.noIdListing);
-            return 1;
+            return 0;
         }
         if (Nt.noIdListing || !IsUnknownClass(status))
-            return 0;
+            return NtError(status);
         Nt.noIdListing = 1;
     }
 }
 
-static SysHandle NtFindFirstAt(HANDLE folder, const char* mask, SysFindData* found)
+static SysHandle NtFindFirstAt(HANDLE folder, const char* mask, SysFindData* found, uint32_t* error)
 {
     HANDLE search = 0;
     WCHAR wide[kPathSize];
     NtText text;
+    *error = ERROR_INVALID_NAME;
     if (!WideName(mask, wide, &text) ||
-        NtOpenAt(folder, "", FILE_LIST_DIRECTORY,
-                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kFileDirectoryFile,
-                 &search))
-        return 0;
-    if (NtNextEntry(search, &text, found))
+        (*error = NtOpenAt(folder, "", FILE_LIST_DIRECTORY,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kFileDirectoryFile,
+                           &search)) ||
+        !(*error = NtNextEntry(search, &text, found)))
         return search;
     CloseHandle(search);
     return 0;
@@ -536,10 +537,13 @@ struct PathItem {
 };
 static PathItem PathItems[12];
 
+// The seed's text rules: a folder that ends in a separator (a drive's
+// root) gets none more.
 static PathItem* NewPathItem(const char* folder, const char* name)
 {
+    const char* separator = *name && *folder && !EndsInSeparator(folder) ? "\\" : "";
     for (PathItem& item : PathItems) {
-        if (!item.used && ComposePath(item.path, folder, *folder && *name ? "\\" : "", name)) {
+        if (!item.used && ComposePath(item.path, folder, separator, name)) {
             item.used = 1;
             item.file = 0;
             item.isSearch = 0;
@@ -564,10 +568,11 @@ static uint32_t PathOpen(const char* folder, const char* name, uint32_t how, Sys
     if (!item)
         return ERROR_FILENAME_EXCED_RANGE;
     DWORD attributes = GetFileAttributesA(item->path);
+    int isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     uint32_t error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError()
-                     : ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) != ((how & kItemFolder) != 0)
-                         ? (uint32_t)ERROR_ACCESS_DENIED
-                         : 0;
+                     : isFolder == ((how & kItemFolder) != 0) ? 0
+                     : isFolder ? (uint32_t)ERROR_ACCESS_DENIED
+                                : (uint32_t)ERROR_DIRECTORY;
     item->isFolder = (how & kItemFolder) != 0;
     if (!error && (how & kItemRead)) {
         item->file = CreateFileA(item->path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
@@ -606,27 +611,33 @@ static uint32_t W32OpenItemAt(SysHandle folder, const char* name, uint32_t how, 
 #endif
     if (!HasNtCalls())
         return PathOpen(((PathItem*)folder)->path, name, how, item);
-    // A folder is held for listing, sharing reading only, so that no other
-    // program can rename it; anything else is opened to be deleted.
+    // A folder is held for listing, sharing reading and writing but not
+    // deletion, so that no other program can rename it while one that
+    // writes there is not kept out; anything else is opened to be read or
+    // deleted, sharing all.
     int holds = (how & kItemFolder) && !(how & kItemDelete);
     ACCESS_MASK access = holds ? FILE_LIST_DIRECTORY
-                               : DELETE | ((how & kItemRead) ? FILE_READ_DATA : 0);
-    ULONG share = holds ? FILE_SHARE_READ : FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+                               : ((how & kItemDelete) ? DELETE : 0) |
+                                     ((how & kItemRead) ? FILE_READ_DATA : 0);
+    ULONG share = FILE_SHARE_READ | FILE_SHARE_WRITE | (holds ? 0 : FILE_SHARE_DELETE);
     ULONG options = kFileOpenReparsePoint |
                     ((how & kItemFolder) ? kFileDirectoryFile : kFileNonDirectoryFile);
     return NtOpenAt(folder, name, access, share, options, (HANDLE*)item);
 }
 
-static SysHandle W32FindFirstAt(SysHandle folder, const char* mask, SysFindData* found)
+static SysHandle W32FindFirstAt(SysHandle folder, const char* mask, SysFindData* found,
+                                uint32_t* error)
 {
     if (HasNtCalls())
-        return NtFindFirstAt(folder, mask, found);
+        return NtFindFirstAt(folder, mask, found, error);
+    *error = ERROR_FILENAME_EXCED_RANGE;
     PathItem* search = NewPathItem(((PathItem*)folder)->path, mask);
     if (!search)
         return 0;
     search->isSearch = 1;
     search->file = W32FindFirstFile(search->path, found);
     if (!search->file) {
+        *error = GetLastError();
         search->isSearch = 0;
         FreePathItem(search);
         return 0;
@@ -637,7 +648,7 @@ static SysHandle W32FindFirstAt(SysHandle folder, const char* mask, SysFindData*
 static int W32FindNextAt(SysHandle search, SysFindData* found)
 {
     if (HasNtCalls())
-        return NtNextEntry(search, 0, found);
+        return !NtNextEntry(search, 0, found);
     return W32FindNextFile(((PathItem*)search)->file, found);
 }
 

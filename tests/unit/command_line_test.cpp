@@ -54,6 +54,19 @@ TEST_F(CommandLineTest, LaterDeleteReplacesEarlierAndEmptyPathStillSelectsTheMod
     Parse("/q /l\"C:\\a b.log\" /X");
     EXPECT_EQ(RunOptions.flags, (uint32_t)(kFlagQuiet | kFlagLog));
     EXPECT_STREQ(RunOptions.logPath, "C:\\a b.log");
+    // Without /Q, /L is no switch and takes nothing along; with it, the
+    // second reading's switches count.
+    Parse("/L/DC:\\x.txt");
+    EXPECT_EQ(RunOptions.flags, (uint32_t)kFlagDelete);
+    EXPECT_STREQ(RunOptions.deletePath, "C:\\x.txt");
+    Parse("/L\"a /H5\"");
+    EXPECT_EQ(RunOptions.waitHandle, 5u);
+    EXPECT_STREQ(RunOptions.logPath, "");
+    Parse("/Q /L/DC:\\x.txt");
+    EXPECT_EQ(RunOptions.flags, (uint32_t)(kFlagQuiet | kFlagLog));
+    EXPECT_STREQ(RunOptions.logPath, "/DC:\\x.txt");
+    Parse("/D\"a /Q\" /Lb");  // a /Q inside a path is none
+    EXPECT_EQ(RunOptions.flags, (uint32_t)kFlagDelete);
 }
 
 TEST_F(CommandLineTest, OverlongDeletePathIsDroppedNotCut)
@@ -155,7 +168,7 @@ const std::string kProgramFiles = "C:\\Program Files\\Games\\";
 const std::string kOtherDesktop = "C:\\USERS\\ADMIN\\Desktop";
 const std::string kSelf = "C:\\WINDOWS\\TEMP\\VELDUNIN.EXE";
 
-enum Outcome { kGone, kUntouched, kMachineItemsOnly, kUserRightsOnly };
+enum Outcome { kGone, kUntouched, kMachineItemsOnly, kUserRightsOnly, kKeyKept };
 
 struct AccountCase {
     const char* name;
@@ -237,6 +250,12 @@ static const AccountCase kAccountCases[] = {
      kErrorAccessDenied, 0, kOpCount, kErrorAccessDenied, false, kUntouched, {}},
     {"the copy fails", 2, kFakeTokenLimited, kProgramFiles, "", nullptr, false, 0, 0xC0000005u,
      kOpCount, (int)0xC0000005u, true, kUntouched, {}},
+    // The copy could not open the package folder: it says so, and the
+    // first process finishes the run but keeps the key.
+    {"the copy cannot open the package folder", 2, kFakeTokenLimited, kProgramFiles, "",
+     [] { FakeHoldOpen(kProgramFiles + "KORVEN\\碧環デスクトップアクセサリー", kShareRead | kShareWrite, 0); },
+     false, 0, 0, kOpCount, 0, true, kKeyKept,
+     {{1, CannotDeleteText(kProgramFiles + "KORVEN\\碧環デスクトップアクセサリー")}}},
     {"the copy's exit code cannot be read", 2, kFakeTokenLimited, kProgramFiles, "", nullptr,
      false, 0, 0, kOpGetExitCodeProcess, kExitCopyUnknown, true, kMachineItemsOnly, {}},
     // No copy to be had: the run with this token's rights, as before.
@@ -352,6 +371,11 @@ TEST_P(AccountTable, MachineItemsAloneGoToTheElevatedCopy)
         EXPECT_TRUE(FakeKeyExists(kPackageKey));
         EXPECT_TRUE(FakeExists(kDesktop + "\\パズル.LNK"));
         EXPECT_FALSE(FakeExists(kProgramFiles + "KORVEN"));
+        break;
+    case kKeyKept:
+        EXPECT_EQ(completions, 1);
+        EXPECT_TRUE(FakeKeyExists(kPackageKey));
+        EXPECT_FALSE(FakeExists(kDesktop + "\\パズル.LNK"));
         break;
     case kUserRightsOnly:
         EXPECT_EQ(completions, 1);
