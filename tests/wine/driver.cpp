@@ -1,10 +1,12 @@
 // Test driver, run under Wine beside the program under test.
 //
-//   driver.exe LOG [--event=signalled|unsignalled] [--hold=PATH]... [--cwd=DIR] -- PROGRAM ARGS...
+//   driver.exe LOG [--event=signalled|unsignalled] [--hold=PATH]... [--hold-shared=PATH]...
+//              [--cwd=DIR] -- PROGRAM ARGS...
 //
 // Starts PROGRAM with the ARGS joined by blanks (where {H} becomes the value of an inheritable
 // event when --event is given), holds each --hold file open with no
-// sharing while it runs, starts it in DIR when --cwd is given, reads the caption and text of every message box
+// sharing while it runs (each --hold-shared one for writing, sharing all
+// but deletion), starts it in DIR when --cwd is given, reads the caption and text of every message box
 // the program or a process it starts (and so on) shows, closes the box
 // with OK, and writes to LOG (UTF-8):
 //   PROCESS <generation> <file name>  for each process the program starts, when
@@ -149,10 +151,16 @@ int wmain(int argc, wchar_t** argv)
             workDir = arg.substr(6);
         } else if (arg == L"--manual") {
             manual = true;
-        } else if (arg.rfind(L"--hold=", 0) == 0) {
-            HANDLE h = CreateFileW(arg.substr(7).c_str(), GENERIC_READ, 0, 0, OPEN_EXISTING, 0, 0);
+        } else if (arg.rfind(L"--hold=", 0) == 0 || arg.rfind(L"--hold-shared=", 0) == 0) {
+            // --hold-shared: open for writing, as a program saving there,
+            // sharing reading and writing but not deletion.
+            bool shared = arg[6] == L'-';
+            std::wstring path = arg.substr(shared ? 14 : 7);
+            HANDLE h = CreateFileW(path.c_str(), GENERIC_READ | (shared ? GENERIC_WRITE : 0),
+                                   shared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, 0,
+                                   OPEN_EXISTING, 0, 0);
             if (h == INVALID_HANDLE_VALUE) {
-                fprintf(log, "ERROR cannot hold %s\n", Utf8(arg.substr(7)).c_str());
+                fprintf(log, "ERROR cannot hold %s\n", Utf8(path).c_str());
                 fclose(log);
                 return 2;
             }

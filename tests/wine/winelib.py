@@ -267,8 +267,8 @@ class Prefix:
             started.kill()
             started.wait()
 
-    def run(self, *args, event=None, hold=(), program=r"C:\tools\eraser.exe", cwd=None,
-            answers=None, on_box=None):
+    def run(self, *args, event=None, hold=(), hold_shared=(), program=r"C:\tools\eraser.exe",
+            cwd=None, answers=None, on_box=None):
         """Runs the program through the driver; returns boxes, exit code and time.
         on_box(n, text), when given, is called while box n (from 1) is up,
         before the driver closes it."""
@@ -277,6 +277,7 @@ class Prefix:
         opts = [f"--event={event}"] if event else []
         opts += [f"--answers={answers}"] if answers else []
         opts += [f"--hold={h}" for h in hold]
+        opts += [f"--hold-shared={h}" for h in hold_shared]
         opts += [f"--cwd={cwd}"] if cwd else []
         ack = self.drive_c / "tools" / "ack"
         shutil.rmtree(ack, ignore_errors=True)
