@@ -755,7 +755,8 @@ static uint32_t FakeOpenItemAt(SysHandle folder, const char* name, uint32_t how,
     bool wantsFolder = how & kItemFolder, deletes = how & kItemDelete;
     if (node.isFolder != wantsFolder)
         return node.isFolder ? kErrorAccessDenied : kErrorDirectory;
-    if (deletes && (RefusedKey(key) || node.denyDelete))
+    bool limited = Fake.token == kFakeTokenLimited || Fake.token == kFakeTokenStandard;
+    if ((deletes && (RefusedKey(key) || node.denyDelete)) || (node.adminOnly && limited))
         return kErrorAccessDenied;
     // A probe only asks for the right to delete. Otherwise a locked file
     // opens for deletion (only the delete is refused), but not for

@@ -54,6 +54,7 @@ struct FakeNode {
     int otherAccess = 0, otherShare = 7;
     bool noList = false;      // a folder that may be passed through, not listed
     bool denyDelete = false;  // the user may read it, not delete it
+    bool adminOnly = false;   // only an elevated token may open it
     bool untrusted = false;   // a link a standard user made: the guard refuses it
 };
 enum { kShareRead = 1, kShareWrite = 2, kShareDelete = 4 };

@@ -231,6 +231,13 @@ static const AccountCase kAccountCases[] = {
          }
      },
      false, 0, 0, kOpCount, 0, true, kGone, {}},
+    // A folder this token may not even open is a reason to ask.
+    {"a package folder only administrators may open", 2, kFakeTokenLimited, "C:\\Games\\", "",
+     [] {
+         NoScreenSavers();
+         Fake.nodes[FakeFold(kApp)].adminOnly = true;
+     },
+     false, 0, 0, kOpCount, 0, true, kGone, {}},
     {"standard user who needs no rights", 2, kFakeTokenStandard, "C:\\Games\\", "",
      NoScreenSavers, false, 0, 0, kOpCount, 0, false, kGone, {}},
     {"a running program is refused for another reason", 2, kFakeTokenStandard, "C:\\Games\\", "",

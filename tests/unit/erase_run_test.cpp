@@ -352,8 +352,12 @@ static const EraseCase kEraseCases[] = {
     {"install folder another program holds without sharing",
      [] { FakeHoldOpen(kBase, kShareRead | kShareWrite, 0); }, {CannotDeleteText(kApp)},
      {kApp + "\\VELDPZ.EXE"}, {kSaver, kDesktop + "\\パズル.LNK"}, {}, nullptr, 1603, true},
-    {"install folder that may be passed through but not listed",
-     [] { Fake.nodes[FakeFold(kBase)].noList = true; }, {}, {kBase}, {kMakerDir}},
+    {"folders that may be passed through but not listed",
+     [] {
+         Fake.nodes[FakeFold(kBase)].noList = true;
+         Fake.nodes[FakeFold(kData)].noList = true;
+     },
+     {}, {kBase}, {kMakerDir}},
     {"data folder a program holds while it writes there",
      [] { FakeHoldOpen(kData, kShareRead | kShareWrite, kShareRead); }, {CannotDeleteText(kData)},
      {kData}, {kData + "\\VELDPZ.SAV", kData + "\\BRISK00.SAV", kAcc}, {}, nullptr, 1603},
@@ -743,6 +747,7 @@ TEST_F(EraseRunTest, QuietRunsLogWhatHappenedAndEndWithTheirCodes)
     EXPECT_NE(second.find("DELETED\tHKCU\\" + kPackageKey + "\r\nDELETED\tHKCU\\" + kMakerKey + "\r\n"),
               std::string::npos) << second;
     EXPECT_EQ(second.substr(second.size() - 10), "RESULT 0\r\n");
+    EXPECT_NE(second.find("DELETED\t" + app + "\r\n"), std::string::npos) << second;
 }
 
 TEST_F(EraseRunTest, QuietRunFromInsideThePackageKeepsItsOwnFile)
