@@ -776,8 +776,10 @@ static uint32_t FakeOpenItemAt(SysHandle folder, const char* name, uint32_t how,
 static SysHandle FakeFindFirstAt(SysHandle folder, const char* mask, SysFindData* found,
                                  uint32_t* error)
 {
+    // Fails() may let the other program act, so the node is looked up after it.
+    bool fails = Fails(kOpFindFirstAt);
     FakeNode* node = ItemNode((FakeHandle*)folder);
-    *error = Fails(kOpFindFirstAt) ? kErrorFault
+    *error = fails                   ? kErrorFault
              : !node                 ? kErrorFileNotFound
              : node->noList          ? kErrorAccessDenied
              : SharingConflict(*node, kShareRead, 7) ? kErrorSharingViolation
@@ -984,8 +986,10 @@ static SysHandle FakeOpenLog(const char* path)
 
 static int FakeIsOwnFile(SysHandle item)
 {
+    if (Fails(kOpIsOwnFile))
+        return 0;
     FakeNode* node = ItemNode((FakeHandle*)item);
-    return !Fails(kOpIsOwnFile) && node && node->id == FakeIdOf(Fake.modulePath);
+    return node && node->id == FakeIdOf(Fake.modulePath);
 }
 
 // ---- running programs

@@ -373,6 +373,8 @@ static const EraseCase kEraseCases[] = {
      {}, {kApp + "\\VELDPZ.EXE", "C:\\WINDOWS\\G\\KORVEN\\碧環デスクトップアクセサリー"},
      {"C:\\WINDOWS\\G\\KORVEN\\碧環デスクトップアクセサリー\\DATA",
       "C:\\WINDOWS\\G\\KORVEN\\碧環デスクトップアクセサリー\\VELDUNIN.EXE"}},
+    {"install folder at a drive's root", [] { InstallPackage("C:\\"); }, {}, {"C:\\WINDOWS"},
+     {"C:\\KORVEN"}},
     {"install folder of a separator alone",
      [] {
          InstallPackage("C:\\");
