@@ -128,6 +128,21 @@ TEST_F(CommandLineTest, DeleteModeDeletesOneFileWaitsAndLeavesThePackage)
     FakeAddFile("C:\\a");
     EXPECT_EQ(EraserMain("/Da"), 0);  // a one-byte name, in the current folder
     EXPECT_EQ(Fake.deleted, std::vector<std::string>{"C:\\a"});
+
+    // A file that stays is no failure of the run, and /D wins over a
+    // quiet run and over the elevated copy's switch.
+    FakeAddFile("C:\\b");
+    FakeLock("C:\\b");
+    EXPECT_EQ(EraserMain("/DC:\\b"), 0);
+    EXPECT_TRUE(FakeExists("C:\\b"));
+    for (const char* line : {"/Q /DC:\\a", "/E\"C:\\Games\" /DC:\\a"}) {
+        FakeAddFile("C:\\a");
+        EXPECT_EQ(EraserMain(line), 0) << line;
+        EXPECT_FALSE(FakeExists("C:\\a")) << line;
+        EXPECT_TRUE(FakeExists(kApp + "\\VELDPZ.EXE")) << line;
+    }
+    EXPECT_TRUE(FakeKeyExists(kPackageKey));
+    EXPECT_TRUE(Fake.boxes.empty()) << BoxTexts();
 }
 
 TEST_F(CommandLineTest, MissingInstallationEndsWithMinusOneUntouched)

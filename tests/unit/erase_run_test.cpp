@@ -283,6 +283,15 @@ static void LinkAt(const std::string& path, uint32_t tag = 0xA0000003)
     Fake.nodes[FakeFold(path)].reparseTag = tag;
 }
 static const std::string kSaver = "C:\\WINDOWS\\碧環スクリーンセーバー１.scr";
+// Takes a file or folder away with all it holds, or puts a file in its place.
+static void Drop(const std::string& path, const char* fileData = nullptr)
+{
+    std::string key = FakeFold(path);
+    for (auto it = Fake.nodes.begin(); it != Fake.nodes.end();)
+        it = it->first == key || it->first.rfind(key + "\\", 0) == 0 ? Fake.nodes.erase(it) : ++it;
+    if (fileData)
+        FakeAddFile(path, fileData);
+}
 
 // The user's VirtualStore, with what old programs wrote into the package's
 // folders and the Windows folder: a file of each kind the run recognises.
@@ -341,6 +350,16 @@ static const EraseCase kEraseCases[] = {
     // cannot-delete notice, and so does what it holds.
     {"acc folder that cannot be opened", [] { FakeLock(kAcc); }, {CannotDeleteText(kAcc)},
      {kAcc + "\\Clock1.exe", kData}, {kApp + "\\VELDPZ.EXE", kData + "\\VELD00.QXP"}, {}, nullptr, 1603},
+    // What is absent is passed over; a file in a folder's place stays
+    // silently and ends the folders' removal there, but not the keys'.
+    {"package installed without its clocks", [] { Drop(kAcc); }, {}, {kBase}, {kApp, kMakerDir}},
+    {"a file in the data folder's place", [] { Drop(kData, "x"); }, {}, {kData, kApp},
+     {kAcc, kApp + "\\VELDPZ.EXE"}},
+    {"package folder gone, maker folder empty", [] { Drop(kApp); }, {}, {kBase}, {kMakerDir}},
+    {"a file in the package folder's place", [] { Drop(kApp, "x"); }, {NotEmptyText(kMakerDir)},
+     {kApp}, {kSaver}},
+    {"package key that cannot be deleted", [] { Fake.failOp = kOpRegDeleteKey; }, {}, {kBase},
+     {kApp}, {}, nullptr, 1603, true},
     // Nothing that could not be opened counts as gone: above the package
     // folder it is named as the package folder, which stays with its key.
     {"maker folder that cannot be checked",
