@@ -723,7 +723,7 @@ static uint32_t FakeOpenFolder(const char* path, SysHandle* folder)
     std::string key = FakeFold(Resolve(abs, true));
     auto it = Fake.nodes.find(key);
     if (it == Fake.nodes.end())
-        return abs.compare(0, 2, "\\\\") == 0 ? kErrorBadNetPath : kErrorFileNotFound;
+        return abs.compare(0, 2, "\\\\") == 0 ? (uint32_t)kErrorBadNetPath : (uint32_t)kErrorFileNotFound;
     if (!it->second.isFolder)
         return kErrorDirectory;
     if (SharingConflict(it->second, kShareRead, kShareRead | kShareWrite))
@@ -779,11 +779,13 @@ static SysHandle FakeFindFirstAt(SysHandle folder, const char* mask, SysFindData
     // Fails() may let the other program act, so the node is looked up after it.
     bool fails = Fails(kOpFindFirstAt);
     FakeNode* node = ItemNode((FakeHandle*)folder);
-    *error = fails                   ? kErrorFault
-             : !node                 ? kErrorFileNotFound
-             : node->noList          ? kErrorAccessDenied
-             : SharingConflict(*node, kShareRead, 7) ? kErrorSharingViolation
-                                                      : kErrorFileNotFound;
+    *error = kErrorFileNotFound;
+    if (fails)
+        *error = kErrorFault;
+    else if (node && node->noList)
+        *error = kErrorAccessDenied;
+    else if (node && SharingConflict(*node, kShareRead, 7))
+        *error = kErrorSharingViolation;
     if (*error != kErrorFileNotFound || !node)
         return 0;
     auto* search = new FakeHandle{FakeHandle::kSearch, {}, 0, "", 0};

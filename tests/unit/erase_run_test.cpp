@@ -268,10 +268,10 @@ struct EraseCase {
     const char* name;
     void (*arrange)();
     std::vector<std::string> warnings, kept, gone;
-    std::vector<std::string> questions;  // whether to close a running program
-    void (*check)();                     // what else must hold afterwards
-    int quietCode;  // of the same run with /Q: 1603 when an item of the package stays
-    bool keyKept;   // the package folder, or one above it, could not be opened
+    std::vector<std::string> questions = {};  // whether to close a running program
+    void (*check)() = nullptr;                // what else must hold afterwards
+    int quietCode = 0;     // of the same run with /Q: 1603 when an item of the package stays
+    bool keyKept = false;  // the package folder, or one above it, could not be opened
 };
 
 void PrintTo(const EraseCase& c, std::ostream* os) { *os << c.name; }
