@@ -2,7 +2,8 @@
 //
 // Every call the program makes to the system goes through the table `Sys`
 // points at. The Windows program fills it with thin wrappers over Win32
-// (sysops_win32.cpp); the native tests fill it with an in-memory system.
+// (sysops_win32.cpp and the win32_*.cpp files beside it); the native tests
+// fill it with an in-memory system.
 // Operations keep their Win32 names and meaning, with portable types:
 // text is multibyte text in the ANSI code page, results follow Win32
 // (non-zero for success unless a row says otherwise).
@@ -203,7 +204,7 @@ struct SystemOps {
 extern const SystemOps* const Sys;
 
 // The Windows program's first call: later library loads look in the
-// system folder only (sysops_win32.cpp).
+// system folder only (win32_shell.cpp).
 void RestrictLibrarySearch(void);
 
 #endif
