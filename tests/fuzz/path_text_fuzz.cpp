@@ -6,6 +6,7 @@
 #include <string>
 
 #include "paths/text.h"
+#include "paths/wide_text.h"
 #include "tests/fake_system.h"
 
 static bool Lead(unsigned char c, bool dbcs)
@@ -62,5 +63,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         __builtin_trap();  // half a character left behind
     if (!cut.empty() && path[cut.size()] != '\\')
         __builtin_trap();  // a cut ends at a real separator
+
+    // The same bytes as UTF-16 units come back unchanged through the inner
+    // text; as inner text, they are refused or come back unchanged.
+    uint16_t wide[kPathSize], back[kPathSize];
+    int units = 0;
+    for (size_t i = 1; i + 1 < size && units < kPathSize - 1; i += 2) {
+        uint16_t unit = (uint16_t)(data[i] | data[i + 1] << 8);
+        wide[units++] = unit ? unit : 1;
+    }
+    wide[units] = 0;
+    char inner[3 * kPathSize + 1];
+    if (WideToInner(wide, -1, inner, sizeof inner) < 0 || InnerToWide(inner, back, kPathSize) != units ||
+        memcmp(wide, back, units * sizeof *wide) != 0)
+        __builtin_trap();
+    int n = InnerToWide(path.c_str(), back, kPathSize);
+    if (n >= 0 && (WideToInner(back, -1, inner, sizeof inner) < 0 || path != inner))
+        __builtin_trap();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include <string.h>
 
+#include "paths/wide_text.h"
 #include "tests/unit/fixture.h"
 
 class TextTest : public FakeTest {
@@ -119,4 +120,45 @@ TEST_F(TextTest, FormatsTheProgramsConversions)
     }
     EXPECT_FALSE(FormatText(out, 8, "%s", "123456789"));
     EXPECT_STREQ(out, "");
+}
+
+// UTF-16 to the inner text and back: exact for every unit, lone halves of
+// a pair included; nothing cut, nothing another conversion could not give.
+TEST_F(TextTest, WideTextRoundTripsExactlyAndRefusesWhatDoesNotFit)
+{
+    const struct {
+        std::u16string wide;
+        const char* inner;
+    } cases[] = {
+        {u"C:\\Bureau été", "C:\\Bureau \xC3\xA9t\xC3\xA9"},
+        {u"碧環\\ソ", "\xE7\xA2\xA7\xE7\x92\xB0\\\xE3\x82\xBD"},
+        {u"\u301C\uFF5E", "\xE3\x80\x9C\xEF\xBD\x9E"},
+        {u"\U0001F600", "\xF0\x9F\x98\x80"},
+        {u"a\xD800", "a\xED\xA0\x80"},            // a lead at the end
+        {u"\xDC00z", "\xED\xB0\x80z"},            // a trail alone
+        {u"\xD83D\xD83D\xDE00", "\xED\xA0\xBD\xF0\x9F\x98\x80"},
+        {u"", ""},
+    };
+    for (auto& c : cases) {
+        char inner[32];
+        uint16_t wide[16];
+        int n = WideToInner((const uint16_t*)c.wide.c_str(), -1, inner, sizeof inner);
+        EXPECT_EQ(n, (int)strlen(c.inner));
+        EXPECT_STREQ(inner, c.inner);
+        ASSERT_EQ(InnerToWide(inner, wide, 16), (int)c.wide.size()) << c.inner;
+        EXPECT_EQ(std::u16string((const char16_t*)wide), c.wide);
+        // One byte or unit short of room: nothing at all.
+        EXPECT_EQ(WideToInner((const uint16_t*)c.wide.c_str(), -1, inner, n), -1);
+        EXPECT_STREQ(inner, "");
+        EXPECT_EQ(InnerToWide(c.inner, wide, (int)c.wide.size()), -1);
+    }
+    // A counted text stops at its count, even inside a pair.
+    char inner[8];
+    EXPECT_EQ(WideToInner((const uint16_t*)u"\U0001F600", 1, inner, sizeof inner), 3);
+    // Overlong forms, beyond U+10FFFF, a cut sequence, a stray trailing
+    // byte, a pair written as two halves.
+    uint16_t wide[8];
+    for (const char* bad : {"\xC0\x80", "\xE0\x80\xAF", "\xF4\x90\x80\x80", "\xE3\x81", "\x80",
+                            "a\xFF", "\xED\xA0\xBD\xED\xB8\x80"})
+        EXPECT_EQ(InnerToWide(bad, wide, 8), -1) << bad;
 }
