@@ -102,6 +102,7 @@ int RunElevatedCopy(void)
     // The same rules as for the registry's value, and a full path only.
     if (!IsFullPath(RunOptions.installDir) || !UseInstallDir(RunOptions.installDir))
         return kExitNoInstallation;
+    ChoosePackageNames();
     // Started elevated, whatever its token says under a test build.
     ReachInstallation();
     TurnRedirectionGuardOn();

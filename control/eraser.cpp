@@ -9,7 +9,7 @@
 RunOptionsRecord RunOptions;
 PlatformInfoRecord PlatformInfo;
 
-static const char CompletionText[] =
+const char* CompletionText =
     "アプリケーションを削除しました。\n"
     "アンインストール処理を完全に終了するためには\n"
     "システムを再起動してください。";
@@ -153,8 +153,10 @@ static int RunMode(const char* args)
         return RunElevatedCopy();
 
     int found = LoadInstallPaths();
-    if (found == kInstallFound)
+    if (found == kInstallFound) {
+        ChoosePackageNames();
         ReachInstallation();
+    }
     GuardRedirection();
     if (RunOptions.flags & kFlagQuiet)
         return RunQuiet(args, found);
@@ -181,6 +183,7 @@ int EraserMain(const char* args)
     PlatformInfo.tokenElevation = kTokenElevationUnknown;
     DetectPlatform();
     LearnLeadBytes();
+    ReadFixedTexts(0);
     ParseCommandLine(args);
 
     if (RunOptions.waitHandle) {

@@ -46,6 +46,7 @@ extern PlatformInfoRecord PlatformInfo;
 
 // args: the command line less the program's name and the blanks after it.
 int EraserMain(const char* args);
+extern const char* CompletionText;
 int DetectPlatform(void);
 void ParseCommandLine(const char* text);
 // Reads the path of /D or /E at text (just after the letter) into out and

@@ -19,7 +19,12 @@ static void OpenRunLog(const char* args)
         path[0] = 0;
     if (!IsFullPath(path))
         return;
-    Report.log = Sys->OpenLog(path);
+    int empty = 0;
+    Report.log = Sys->OpenLog(path, &empty);
+    // UTF-8 says so at the start of a new log; an older run's log, in the
+    // ANSI code page or not, is appended to as it is.
+    if (empty && Sys->UsesWideText())
+        LogText("\xEF\xBB\xBF");
     SysTime now = {};
     Sys->GetLocalTime(&now);
     char stamp[64];

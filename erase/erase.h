@@ -31,13 +31,24 @@ extern const char MakerKey[];
 extern const char PackageKey[];
 extern const char InstallDirValue[];
 extern const char MakerFolderName[];
-extern const char PackageFolderName[];
+extern const char* PackageFolderName;
 extern const char* const SubfolderNames[2];
 extern const FileGroup InstalledFileTable[kFileGroupCount];
 extern const char ShortcutExtension[];
-extern const char* const DesktopShortcutNames[kDesktopShortcutCount];
-extern const char StartMenuGroupName[];
-extern const char* const StartMenuShortcutNames[kStartMenuShortcutCount];
+extern const char* DesktopShortcutNames[kDesktopShortcutCount];
+extern const char* StartMenuGroupName;
+extern const char* StartMenuShortcutNames[kStartMenuShortcutCount];
+extern const char* RunningQuestionFormat;
+
+// The package's texts that are not ASCII are code page 932 bytes in the
+// program. Where the program's text is UTF-8 they are read once at start:
+// the messages in code page 932 (the ANSI code page where the system has
+// none), the names on disk in namesCodePage. Elsewhere they stay as they
+// are. 0 when one would not fit (none does).
+int ReadFixedTexts(uint32_t namesCodePage);
+// A fixed name as codePage reads its bytes, into out (size bytes).
+int ReadFixedName(const char* const* name, uint32_t codePage, char* out, int size);
+uint32_t MessageCodePage(void);
 extern const char SaveSlotFormat[];
 extern const char SaveHeaderTag[kSaveHeaderSize];
 extern const char* const DataFileNames[kDataFileCount];
@@ -64,6 +75,12 @@ int LoadInstallPaths(void);
 // Fills InstallPaths from an InstallDir value by the registry's rules; 0
 // (InstallPaths empty) for an empty value or one too long to work below.
 int UseInstallDir(const char* value);
+// An installer run without a locale emulator on a system of a single-byte
+// ANSI code page made every Japanese name from the same bytes as that
+// code page reads them (on 1252, 碧環 is •ÉŠÂ). Where the package is
+// found only under that reading, this run uses it for every name, and
+// InstallPaths anew. Called once the install location is known.
+void ChoosePackageNames(void);
 // 1 for a path from the root of a drive ("X:\\...") or a UNC path: one
 // that names the same folder whatever the current folder is.
 int IsFullPath(const char* path);

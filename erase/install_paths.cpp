@@ -65,3 +65,69 @@ int LoadInstallPaths(void)
         return found;
     return UseInstallDir(RunOptions.installDir) ? kInstallFound : kInstallUnusable;
 }
+
+// Gone for sure: the system's "not found", and nothing else.
+static int IsAbsentPath(const char* path)
+{
+    if (Sys->GetFileAttributesA(path) != kInvalidFileAttributes)
+        return 0;
+    uint32_t error = Sys->GetLastError();
+    return error == kErrorFileNotFound || error == kErrorPathNotFound;
+}
+
+// 1 when the item under the code page 932 name is absent and the one
+// under the other reading (composed alike) is there; folder ends in a
+// separator. -1 when neither is there, 0 otherwise.
+static int OnlyOtherReading(const char* folder, const char* const* name, uint32_t codePage)
+{
+    char own[kPathSize], other[kPathSize], otherName[kPathSize];
+    if (!ReadFixedName(name, codePage, otherName, kPathSize) ||
+        !ComposePath(own, folder, *name) || !ComposePath(other, folder, otherName) ||
+        !IsAbsentPath(own))
+        return 0;
+    return IsAbsentPath(other) ? -1 : 1;
+}
+
+static int InstalledUnderReading(uint32_t codePage)
+{
+    char maker[kPathSize], folder[kPathSize];
+    if (!ComposePath(maker, InstallPaths.baseDir, "\\", MakerFolderName, "\\"))
+        return 0;
+    int found = OnlyOtherReading(maker, &PackageFolderName, codePage);
+    if (found > 0) {
+        // Somebody else's folder of that name is not taken for the package.
+        char other[kPathSize], name[kPathSize], program[kPathSize];
+        ReadFixedName(&PackageFolderName, codePage, name, kPathSize);
+        ComposePath(other, maker, name, "\\");
+        return (ComposePath(program, other, "VELDPZ.EXE") && !IsAbsentPath(program)) ||
+               (ComposePath(program, other, "VELDUNIN.EXE") && !IsAbsentPath(program));
+    }
+    if (found == 0)
+        return 0;
+    // No package folder is left: the group folder tells, else the first
+    // screen saver.
+    if (Sys->GetSpecialFolderPath(kCsidlPrograms, folder)) {
+        FixTrailingSeparator(folder, kAddSeparator);
+        found = OnlyOtherReading(folder, &StartMenuGroupName, codePage);
+        if (found >= 0)
+            return found;
+    }
+    GetTableWindowsFolder(folder);
+    const FileEntry* saver = &InstalledFileTable[1].entries[4];
+    return OnlyOtherReading(folder, &saver->name, codePage) > 0;
+}
+
+void ChoosePackageNames(void)
+{
+    if (!Sys->UsesWideText())
+        return;
+    SysCpInfo info;
+    uint32_t ansi = Sys->GetACP();
+    // Under UTF-8 (65001) the bytes read as replacement characters, which
+    // name nothing reliably.
+    if (ansi == MessageCodePage() || !Sys->GetCPInfo(ansi, &info) || info.maxCharSize != 1 ||
+        !InstalledUnderReading(ansi))
+        return;
+    if (ReadFixedTexts(ansi))
+        UseInstallDir(RunOptions.installDir);
+}

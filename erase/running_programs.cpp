@@ -17,6 +17,9 @@
 // still be waiting on it.
 enum { kProgramSlots = 8, kProcessSlots = 1024, kCloseWaitMilliseconds = 10000 };
 
+const char* RunningQuestionFormat =
+    "\n%s\n\nが実行中です。\nこのプログラムを終了してから削除を続けますか？\n"
+    "（［いいえ］を選ぶと、このファイルは削除されずに残ります。）";
 static const char ProgramExtension[] = ".EXE";
 static const char ScreenSaverExtension[] = ".SCR";
 
@@ -135,10 +138,7 @@ static void AskToClose(int k)
     if (!running)
         return;
     char text[kNoticeSize];
-    FormatText(text, kNoticeSize,
-               "\n%s\n\nが実行中です。\nこのプログラムを終了してから削除を続けますか？\n"
-               "（［いいえ］を選ぶと、このファイルは削除されずに残ります。）",
-               Programs.path[k]);
+    FormatText(text, kNoticeSize, RunningQuestionFormat, Programs.path[k]);
     // A quiet run asks nobody: it closes the program as Yes would.
     if (!Report.quiet && Sys->MessageBoxA(0, text, NoticeCaption, kMessageBoxQuestionYesNo) != kAnswerYes)
         return;

@@ -3,9 +3,11 @@
 #include "paths/report.h"
 #include "paths/text.h"
 
-const char NoticeCaption[] = "碧環デスクトップアクセサリー";
-const char FolderWordFolder[] = "フォルダ";
-const char FolderWordStartMenu[] = "スタートメニュー";
+const char* NoticeCaption = "碧環デスクトップアクセサリー";
+const char* FolderWordFolder = "フォルダ";
+const char* FolderWordStartMenu = "スタートメニュー";
+const char* NotEmptyFormat = "\n%s\n\nにファイルが残っています。\nこの%sの削除は実行しません。";
+const char* CannotDeleteFormat = "\n%s%s%s\n\nが削除できませんでした。";
 
 RightsCheckRecord RightsCheck;
 
@@ -18,9 +20,7 @@ static void ShowWarning(SysHandle owner, const char* text)
 void ShowNotEmptyNotice(SysHandle owner, const char* path, const char* folderWord)
 {
     char text[kNoticeSize];
-    FormatText(text, kNoticeSize,
-               "\n%s\n\nにファイルが残っています。\nこの%sの削除は実行しません。",
-               path, folderWord);
+    FormatText(text, kNoticeSize, NotEmptyFormat, path, folderWord);
     ShowWarning(owner, text);
     if (!RightsCheck.active)
         LogEvent(EventKeptFolder, path, 0);
@@ -30,8 +30,7 @@ void ShowCannotDeleteNoticeParts(SysHandle owner, const char* folder, const char
                                  const char* extension, uint32_t error)
 {
     char text[kNoticeSize];
-    FormatText(text, kNoticeSize, "\n%s%s%s\n\nが削除できませんでした。", folder, name,
-               extension);
+    FormatText(text, kNoticeSize, CannotDeleteFormat, folder, name, extension);
     ShowWarning(owner, text);
     if (RightsCheck.active)
         return;

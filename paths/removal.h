@@ -20,9 +20,12 @@ struct RightsCheckRecord {
 extern RightsCheckRecord RightsCheck;
 
 enum { kNoticeSize = 1024 };  // the text of a box
-extern const char NoticeCaption[];
-extern const char FolderWordFolder[];     // the package folders
-extern const char FolderWordStartMenu[];  // the Start Menu group
+// The package's own texts (erase/tables.cpp lists them all).
+extern const char* NoticeCaption;
+extern const char* FolderWordFolder;     // the package folders
+extern const char* FolderWordStartMenu;  // the Start Menu group
+extern const char* NotEmptyFormat;
+extern const char* CannotDeleteFormat;
 
 // In a quiet run (report.h) the notices go to the log instead: a folder
 // that stays as "KEPT FOLDER", an item that stays as "KEPT" with the

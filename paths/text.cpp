@@ -10,8 +10,10 @@ void LearnLeadBytes(void)
 {
     for (unsigned i = 0; i < sizeof LeadByteTable; i++)
         LeadByteTable[i] = 0;
+    // UTF-8 has no byte of a multibyte character that could be taken for
+    // a separator.
     SysCpInfo info;
-    if (!Sys->GetCPInfo(Sys->GetACP(), &info))
+    if (Sys->UsesWideText() || !Sys->GetCPInfo(Sys->GetACP(), &info))
         return;
     // Inclusive ranges in pairs, ended by a zero pair; no range of lead
     // bytes starts at byte 0.

@@ -4,9 +4,11 @@
 // points at. The Windows program fills it with thin wrappers over Win32
 // (sysops_win32.cpp and the win32_*.cpp files beside it); the native tests
 // fill it with an in-memory system.
-// Operations keep their Win32 names and meaning, with portable types:
-// text is multibyte text in the ANSI code page, results follow Win32
-// (non-zero for success unless a row says otherwise).
+// Operations keep their Win32 names and meaning, with portable types;
+// results follow Win32 (non-zero for success unless a row says otherwise).
+// Text is the program's own: UTF-8 where UsesWideText says the names cross
+// to the system in UTF-16 (the NT family), else multibyte text in the ANSI
+// code page.
 #ifndef ERASER_SYSOPS_H
 #define ERASER_SYSOPS_H
 
@@ -44,7 +46,7 @@ struct SysFindData {
     uint32_t attributes;
     uint32_t reparseTag;  // with the reparse-point attribute; 0 where unknown
     uint64_t fileId;      // from a listing through a handle; 0 where unknown
-    char fileName[260];
+    char fileName[768];  // 255 UTF-16 units as UTF-8, and the NUL
 };
 
 // How an item is opened by its name in a held folder (OpenItemAt).
@@ -95,8 +97,8 @@ struct SystemOps {
     uint32_t (*GetShortPathNameA)(const char* path, char* out, uint32_t size);
     int (*SetCurrentDirectoryA)(const char* path);
 
-    // SHGetSpecialFolderLocation followed by SHGetPathFromIDListA: 1 when
-    // out (at least 260 bytes) holds the folder, 0 otherwise.
+    // SHGetSpecialFolderLocation followed by SHGetPathFromIDList: 1 when
+    // out (kPathSize bytes) holds the folder, 0 otherwise.
     int (*GetSpecialFolderPath)(int csidl, char* out);
 
     // Registry, always under HKEY_CURRENT_USER. Results are Win32 error
@@ -121,8 +123,8 @@ struct SystemOps {
     uint32_t (*GetTempPathA)(char* out, uint32_t size);
     // Opens a log file for appending, making it when absent; 0 when it
     // cannot be, and on the NT family when it is a link or a file with
-    // more than one name.
-    SysHandle (*OpenLog)(const char* path);
+    // more than one name. empty: 1 when it held nothing.
+    SysHandle (*OpenLog)(const char* path, int* empty);
     // 1 when an item of the walk is this program's own file (the same
     // volume and file index).
     int (*IsOwnFile)(SysHandle item);
@@ -199,6 +201,14 @@ struct SystemOps {
                     uint32_t* got);
     int (*WriteFile)(SysHandle file, const void* data, uint32_t size);
     int (*SetFilePointerToStart)(SysHandle file);
+
+    // 1 where names and texts cross to the system in UTF-16: the
+    // program's text is then UTF-8 (paths/wide_text.h).
+    int (*UsesWideText)(void);
+    // MultiByteToWideChar of a whole text in codePage, without error
+    // flags: the units before the NUL, or -1 when it does not fit.
+    int (*ToWide)(uint32_t codePage, const char* text, uint16_t* out, int size);
+    int (*IsValidCodePage)(uint32_t codePage);
 };
 
 extern const SystemOps* const Sys;

@@ -1,8 +1,12 @@
 // The system operations over Win32: the product's side of the seam. This
 // file holds the registry, the system's facts, text and boxes, and the
 // table; the other concerns are in the win32_*.cpp files beside it.
+#include "paths/removal.h"
+#include "paths/text.h"
 #include "sysops/win32.h"
 
+// The keys' names are ASCII, the same bytes in every code page: the A
+// calls take them exactly.
 long W32RegOpenKeyEx(const char* subKey, SysHandle* key)
 {
     HKEY opened = 0;
@@ -11,8 +15,26 @@ long W32RegOpenKeyEx(const char* subKey, SysHandle* key)
     return result;
 }
 
+// A text value: its text, with the NUL when it was stored with one, in
+// size bytes, or ERROR_MORE_DATA.
 long W32RegQueryValueEx(SysHandle key, const char* name, char* data, uint32_t* size)
 {
+    if (HasWideCalls()) {
+        WCHAR wideName[64], wide[kPathSize];
+        DWORD type = REG_SZ, bytes = sizeof wide - sizeof(WCHAR);
+        if (!ToWideText(name, wideName, 64))
+            return ERROR_INVALID_NAME;
+        long result = Wide.regQueryValueEx((HKEY)key, wideName, 0, &type, (BYTE*)wide, &bytes);
+        if (result)
+            return result;
+        int units = (int)(bytes / sizeof(WCHAR));
+        wide[units] = 0;  // a value stored without its NUL gets one
+        uint32_t n = FromWideText(wide, -1, data, *size);
+        if (!n && wide[0])
+            return ERROR_MORE_DATA;
+        *size = n + (units > 0 && !wide[units - 1]);
+        return 0;
+    }
     DWORD type = REG_SZ;
     DWORD bytes = *size;
     long result = RegQueryValueExA((HKEY)key, name, 0, &type, (BYTE*)data, &bytes);
@@ -55,6 +77,11 @@ int W32GetLocalTime(SysTime* now)
 
 int W32GetUserName(char* out, uint32_t size)
 {
+    if (HasWideCalls()) {
+        WCHAR wide[260];
+        DWORD units = 260;
+        return Wide.getUserName(wide, &units) && FromWideText(wide, -1, out, size);
+    }
     DWORD length = size;
     return GetUserNameA(out, &length);
 }
@@ -74,12 +101,27 @@ int W32GetCPInfo(uint32_t codePage, SysCpInfo* out)
 
 int W32CloseHandle(SysHandle handle) { return CloseHandle(handle); }
 
+// MessageBoxW is there on Windows 95 too: the one W call it imports.
 int W32MessageBox(SysHandle owner, const char* text, const char* caption, uint32_t style)
 {
-    return MessageBoxA((HWND)owner, text, caption, style);
+    WCHAR wideText[kNoticeSize], wideCaption[64];
+    if (!HasWideCalls())
+        return MessageBoxA((HWND)owner, text, caption, style);
+    if (!ToWideText(text, wideText, kNoticeSize) || !ToWideText(caption, wideCaption, 64))
+        return 0;
+    return MessageBoxW((HWND)owner, wideText, wideCaption, style);
 }
 
-int W32Lstrcmpi(const char* a, const char* b) { return lstrcmpiA(a, b); }
+// Without regard to case, by the system's rules for UTF-16 on NT.
+int W32Lstrcmpi(const char* a, const char* b)
+{
+    WCHAR wideA[kPathSize], wideB[kPathSize];
+    if (!HasWideCalls())
+        return lstrcmpiA(a, b);
+    if (!ToWideText(a, wideA, kPathSize) || !ToWideText(b, wideB, kPathSize))
+        return 1;  // what cannot be converted equals nothing
+    return Wide.compareNoCase(wideA, wideB);
+}
 
 static const SystemOps Win32Ops = {
     W32FindFirstFile, W32FindNextFile, W32FindClose, W32GetFileAttributes,
@@ -95,6 +137,7 @@ static const SystemOps Win32Ops = {
     W32GetExitCodeProcess, W32EnumWindows, W32GetProcessImagePath, W32PostMessage,
     W32OpenProcess, W32GetCurrentProcessId, W32GetTickCount, W32WaitForSingleObject, W32CloseHandle, W32MessageBox, W32Lstrcmpi,
     W32CreateFile, W32ReadFile, W32WriteFile, W32SetFilePointerToStart,
+    W32UsesWideText, W32ToWide, W32IsValidCodePage,
 };
 
 extern const SystemOps* const Sys;

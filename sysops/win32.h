@@ -12,6 +12,44 @@ static inline int IsNtFamily(void) { return (LONG)GetVersion() >= 0; }
 // A function that this Windows may lack, looked up by name.
 #define LookUp(type, module, name) ((type)(void (*)(void))GetProcAddress((module), (name)))
 
+// The W calls of the NT family, looked up once (win32_text.cpp): where
+// HasWideCalls says they are all there, every name crosses to the system
+// in UTF-16 and the program's text is UTF-8.
+struct WideCallTable {
+    decltype(&FindFirstFileW) findFirstFile;
+    decltype(&FindNextFileW) findNextFile;
+    decltype(&GetFileAttributesW) getFileAttributes;
+    decltype(&DeleteFileW) deleteFile;
+    decltype(&RemoveDirectoryW) removeDirectory;
+    decltype(&MoveFileW) moveFile;
+    decltype(&MoveFileExW) moveFileEx;
+    decltype(&GetWindowsDirectoryW) getWindowsDirectory;
+    decltype(&GetModuleFileNameW) getModuleFileName;
+    decltype(&GetShortPathNameW) getShortPathName;
+    decltype(&SetCurrentDirectoryW) setCurrentDirectory;
+    decltype(&GetTempPathW) getTempPath;
+    decltype(&CreateFileW) createFile;
+    decltype(&lstrcmpiW) compareNoCase;
+    decltype(&GetCommandLineW) getCommandLine;
+    decltype(&SetLastError) setLastError;
+    decltype(&RegQueryValueExW) regQueryValueEx;
+    decltype(&GetUserNameW) getUserName;
+};
+extern WideCallTable Wide;
+int HasWideCalls(void);
+// The program's text to UTF-16 in size units; 0 (and the invalid-name
+// error) when it does not convert whole.
+int ToWideText(const char* text, WCHAR* out, int size);
+// count units (-1: up to the NUL) back into out: the bytes before the
+// NUL, 0 when they do not fit.
+uint32_t FromWideText(const WCHAR* wide, int count, char* out, uint32_t size);
+// A W call's result of length units in a kPathSize-unit buffer, as
+// Fitted takes an A call's: the bytes, or 0 for no whole text.
+uint32_t FittedWide(uint32_t length, const WCHAR* wide, char* out, uint32_t size);
+int W32UsesWideText(void);
+int W32ToWide(uint32_t codePage, const char* text, uint16_t* out, int size);
+int W32IsValidCodePage(uint32_t codePage);
+
 // Files and folders by path, the log (win32_files.cpp).
 SysHandle W32FindFirstFile(const char* pattern, SysFindData* found);
 int W32FindNextFile(SysHandle search, SysFindData* found);
@@ -28,7 +66,9 @@ uint32_t W32GetModuleFileName(char* out, uint32_t size);
 uint32_t W32GetShortPathName(const char* path, char* out, uint32_t size);
 int W32SetCurrentDirectory(const char* path);
 uint32_t W32GetTempPath(char* out, uint32_t size);
-SysHandle W32OpenLog(const char* path);
+SysHandle W32OpenLog(const char* path, int* empty);
+// CreateFile by the program's text: W or A as HasWideCalls says.
+HANDLE OpenByPath(const char* path, DWORD access, DWORD share, DWORD disposition, DWORD flags);
 SysHandle W32CreateFile(const char* path, int forWriting);
 int W32ReadFile(SysHandle file, void* buffer, uint32_t size, uint32_t* got);
 int W32WriteFile(SysHandle file, const void* data, uint32_t size);

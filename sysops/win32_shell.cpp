@@ -17,10 +17,13 @@ typedef HRESULT(WINAPI* SpecialFolderLocationProc)(HWND, int, LPITEMIDLIST*);
 typedef BOOL(WINAPI* PathFromIDListProc)(LPCITEMIDLIST, LPSTR);
 typedef HRESULT(WINAPI* ShellMallocProc)(IMalloc**);
 typedef BOOL(WINAPI* ShellExecuteExProc)(SHELLEXECUTEINFOA*);
+typedef BOOL(WINAPI* PathFromIDListWideProc)(LPCITEMIDLIST, LPWSTR);
+typedef BOOL(WINAPI* ShellExecuteExWideProc)(SHELLEXECUTEINFOW*);
+typedef BOOL(WINAPI* QueryImageNameWideProc)(HANDLE, DWORD, LPWSTR, DWORD*);
+typedef BOOL(WINAPI* ModuleWalkWideProc)(HANDLE, MODULEENTRY32W*);
 typedef BOOL(WINAPI* OpenProcessTokenProc)(HANDLE, DWORD, HANDLE*);
 typedef BOOL(WINAPI* GetTokenInformationProc)(HANDLE, int, void*, DWORD, DWORD*);
 typedef BOOL(WINAPI* SetMitigationPolicyProc)(int, void*, SIZE_T);
-typedef BOOL(WINAPI* QueryImageNameProc)(HANDLE, DWORD, LPSTR, DWORD*);
 typedef HANDLE(WINAPI* SnapshotProc)(DWORD, DWORD);
 typedef BOOL(WINAPI* ProcessWalkProc)(HANDLE, PROCESSENTRY32*);
 typedef BOOL(WINAPI* ModuleWalkProc)(HANDLE, MODULEENTRY32*);
@@ -57,6 +60,8 @@ static struct {
     PathFromIDListProc pathFromList;
     ShellMallocProc shellMalloc;
     ShellExecuteExProc shellExecute;
+    PathFromIDListWideProc pathFromListWide;  // the NT family's
+    ShellExecuteExWideProc shellExecuteWide;
 } ShellCalls;
 
 // SHELL32 is no import of the program, or it would be loaded, with what it
@@ -79,10 +84,15 @@ static int LoadShell(void)
     HMODULE shell = LoadLibraryExA(file, 0, SearchRestricted ? 0 : LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!shell)
         return 0;
-    ShellCalls.pathFromList = LookUp(PathFromIDListProc, shell, "SHGetPathFromIDListA");
     ShellCalls.shellMalloc = LookUp(ShellMallocProc, shell, "SHGetMalloc");
-    ShellCalls.shellExecute = LookUp(ShellExecuteExProc, shell, "ShellExecuteExA");
-    if (ShellCalls.pathFromList && ShellCalls.shellMalloc)
+    if (HasWideCalls()) {
+        ShellCalls.pathFromListWide = LookUp(PathFromIDListWideProc, shell, "SHGetPathFromIDListW");
+        ShellCalls.shellExecuteWide = LookUp(ShellExecuteExWideProc, shell, "ShellExecuteExW");
+    } else {
+        ShellCalls.pathFromList = LookUp(PathFromIDListProc, shell, "SHGetPathFromIDListA");
+        ShellCalls.shellExecute = LookUp(ShellExecuteExProc, shell, "ShellExecuteExA");
+    }
+    if ((ShellCalls.pathFromList || ShellCalls.pathFromListWide) && ShellCalls.shellMalloc)
         ShellCalls.folderLocation =
             LookUp(SpecialFolderLocationProc, shell, "SHGetSpecialFolderLocation");
     return ShellCalls.folderLocation != 0;
@@ -93,7 +103,10 @@ int W32GetSpecialFolderPath(int csidl, char* out)
     LPITEMIDLIST list = 0;
     if (!LoadShell() || ShellCalls.folderLocation(0, csidl, &list) != S_OK)
         return 0;
-    int found = ShellCalls.pathFromList(list, out) != 0;
+    WCHAR wide[MAX_PATH];
+    int found = HasWideCalls() ? ShellCalls.pathFromListWide(list, wide) &&
+                                     FromWideText(wide, -1, out, kPathSize)
+                               : ShellCalls.pathFromList(list, out) != 0;
     // The list comes from the shell's allocator, which must free it.
     IMalloc* shellMalloc = 0;
     if (SUCCEEDED(ShellCalls.shellMalloc(&shellMalloc))) {
@@ -137,13 +150,40 @@ int W32SetProcessMitigationPolicy(uint32_t policy, uint32_t flags)
     return setPolicy && setPolicy((int)policy, &record, sizeof record);
 }
 
+static int ShellExecuteWide(const char* verb, const char* file, const char* parameters,
+                            SysHandle* process)
+{
+    WCHAR wideVerb[8], wideFile[kPathSize], wideParameters[kPathSize + 4];
+    if (!ShellCalls.shellExecuteWide || !ToWideText(verb, wideVerb, 8) ||
+        !ToWideText(file, wideFile, kPathSize) ||
+        !ToWideText(parameters, wideParameters, kPathSize + 4))
+        return 0;
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS;
+    info.lpVerb = wideVerb;
+    info.lpFile = wideFile;
+    info.lpParameters = wideParameters;
+    info.nShow = SW_SHOWNORMAL;
+    int started = ShellCalls.shellExecuteWide(&info);
+    *process = info.hProcess;
+    return started;
+}
+
 int W32ShellExecuteEx(const char* verb, const char* file, const char* parameters,
-                             SysHandle* process, uint32_t* error)
+                      SysHandle* process, uint32_t* error)
 {
     *process = 0;
     *error = ERROR_PROC_NOT_FOUND;
-    if (!LoadShell() || !ShellCalls.shellExecute)
+    if (!LoadShell() || (!ShellCalls.shellExecute && !ShellCalls.shellExecuteWide))
         return 0;
+    if (HasWideCalls()) {
+        if (ShellExecuteWide(verb, file, parameters, process))
+            return 1;
+        *process = 0;
+        *error = GetLastError();
+        return 0;
+    }
     SHELLEXECUTEINFOA info = {};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS;
@@ -202,10 +242,11 @@ static int ProcessListImagePath(HMODULE kernel, DWORD processId, char* out)
         HANDLE list = snapshot(TH32CS_SNAPMODULE, processId);
         if (list == INVALID_HANDLE_VALUE)
             return 0;
-        MODULEENTRY32 module;
+        MODULEENTRY32W module;
         module.dwSize = sizeof module;
-        if (firstModule(list, &module))
-            found = ComposePath(out, module.szExePath);
+        ModuleWalkWideProc firstModuleWide = LookUp(ModuleWalkWideProc, kernel, "Module32FirstW");
+        if (HasWideCalls() && firstModuleWide && firstModuleWide(list, &module))
+            found = FromWideText(module.szExePath, -1, out, kPathSize) != 0;
         CloseHandle(list);
         return found;
     }
@@ -225,14 +266,16 @@ static int ProcessListImagePath(HMODULE kernel, DWORD processId, char* out)
 int W32GetProcessImagePath(uint32_t processId, char* out)
 {
     HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
-    QueryImageNameProc query = LookUp(QueryImageNameProc, kernel, "QueryFullProcessImageNameA");
-    if (!query)
+    QueryImageNameWideProc query =
+        LookUp(QueryImageNameWideProc, kernel, "QueryFullProcessImageNameW");
+    if (!query || !HasWideCalls())
         return ProcessListImagePath(kernel, processId, out);
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (!process)
         return 0;
+    WCHAR wide[kPathSize];
     DWORD size = kPathSize;
-    int found = query(process, 0, out, &size) && size < kPathSize;
+    int found = query(process, 0, wide, &size) && FittedWide(size, wide, out, kPathSize);
     CloseHandle(process);
     return found;
 }

@@ -34,8 +34,6 @@ typedef NtStatus(NTAPI* NtQueryDirectoryFileProc)(HANDLE, HANDLE, void*, void*, 
                                                   ULONG, int, BOOLEAN, NtText*, BOOLEAN);
 typedef NtStatus(NTAPI* NtFileInformationProc)(HANDLE, NtIoStatus*, void*, ULONG, int);
 typedef ULONG(NTAPI* NtStatusToErrorProc)(NtStatus);
-typedef int(WINAPI* ToWideProc)(UINT, DWORD, LPCSTR, int, LPWSTR, int);
-typedef int(WINAPI* FromWideProc)(UINT, DWORD, LPCWSTR, int, LPSTR, int, LPCSTR, LPBOOL);
 
 enum : ULONG {
     kObjCaseInsensitive = 0x40, kObjDontReparse = 0x1000,
@@ -59,8 +57,6 @@ static struct {
     NtQueryDirectoryFileProc queryDirectory;
     NtFileInformationProc queryInformation, setInformation;
     NtStatusToErrorProc toError;
-    ToWideProc toWide;  // KERNEL32's, for the names
-    FromWideProc fromWide;
     // What this system turned down once, and is not asked again.
     int noDontReparse, noIdListing, noTagQuery, noDispositionEx;
 } Nt;
@@ -76,11 +72,8 @@ static int HasNtCalls(void)
         Nt.queryInformation = LookUp(NtFileInformationProc, ntdll, "NtQueryInformationFile");
         Nt.setInformation = LookUp(NtFileInformationProc, ntdll, "NtSetInformationFile");
         Nt.toError = LookUp(NtStatusToErrorProc, ntdll, "RtlNtStatusToDosError");
-        HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
-        Nt.toWide = LookUp(ToWideProc, kernel, "MultiByteToWideChar");
-        Nt.fromWide = LookUp(FromWideProc, kernel, "WideCharToMultiByte");
         if (ntdll && Nt.queryDirectory && Nt.queryInformation && Nt.setInformation && Nt.toError &&
-            Nt.toWide && Nt.fromWide)
+            HasWideCalls())
             Nt.open = LookUp(NtOpenFileProc, ntdll, "NtOpenFile");
     }
     return Nt.open != 0;
@@ -96,15 +89,19 @@ static int IsUnknownClass(NtStatus status)
            code == kStatusNotSupported || code == kStatusNotImplemented;
 }
 
-// A name in the ANSI code page, as the A functions take it. 0 when it
+// A name as NtOpenFile and NtQueryDirectoryFile take it. 0 when it
 // cannot be converted whole.
 static int WideName(const char* name, WCHAR* wide, NtText* text)
 {
-    int n = Nt.toWide(CP_ACP, MB_ERR_INVALID_CHARS, name, -1, wide, kPathSize);
-    text->length = (USHORT)((n - 1) * sizeof(WCHAR));
-    text->maximumLength = (USHORT)(n * sizeof(WCHAR));
+    if (!ToWideText(name, wide, kPathSize))
+        return 0;
+    int n = 0;
+    while (wide[n])
+        n++;
+    text->length = (USHORT)(n * sizeof(WCHAR));
+    text->maximumLength = (USHORT)((n + 1) * sizeof(WCHAR));
     text->buffer = wide;
-    return n > 0;
+    return 1;
 }
 
 // Opens name (empty: the folder itself, anew) relative to folder. A
@@ -142,12 +139,10 @@ static void CopyEntry(SysFindData* found, const BYTE* entry, int withId)
     // EaSize holds the reparse tag of an entry that has one.
     found->reparseTag = (found->attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? fields[16] : 0;
     found->fileId = withId ? *(const ULONGLONG*)(entry + 96) : 0;
-    int length = Nt.fromWide(CP_ACP, 0, (const WCHAR*)(entry + (withId ? 104 : 94)),
-                                     (int)(fields[15] / sizeof(WCHAR)), found->fileName,
-                                     sizeof found->fileName - 1, 0, 0);
-    if (length <= 0)
-        found->fileName[length++] = '?';  // no name of dots only
-    found->fileName[length] = 0;
+    // A name that does not fit is none of the package's (nor dots only).
+    if (!FromWideText((const WCHAR*)(entry + (withId ? 104 : 94)), (int)(fields[15] / sizeof(WCHAR)),
+                      found->fileName, sizeof found->fileName))
+        found->fileName[0] = '?', found->fileName[1] = 0;
 }
 
 // The next entry; 0, or the error (not found once there is none).
@@ -295,9 +290,9 @@ uint32_t W32OpenFolder(const char* path, SysHandle* folder)
     *folder = 0;
     if (!HasNtCalls())
         return PathOpen(path, "", kItemFolder, folder);
-    HANDLE opened = CreateFileA(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS, 0);
+    HANDLE opened = OpenByPath(path, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS);
     if (opened == INVALID_HANDLE_VALUE)
         return GetLastError();
     *folder = opened;
@@ -400,8 +395,8 @@ static int FileIdentity(HANDLE file, DWORD* identity)
 
 static int PathIdentity(const char* path, DWORD* identity)
 {
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0,
-                              OPEN_EXISTING, 0, 0);
+    HANDLE file = OpenByPath(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             OPEN_EXISTING, 0);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     int known = FileIdentity(file, identity);

@@ -5,6 +5,7 @@
 #include "paths/removal.h"
 #include "paths/report.h"
 
+#include <iconv.h>
 #include <string.h>
 
 #include <algorithm>
@@ -48,7 +49,7 @@ static bool Fails(FakeOp op)
 
 static bool Lead(unsigned char c)
 {
-    return Fake.codePage == 932 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));
+    return !Fake.wideText && Fake.codePage == 932 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));
 }
 
 std::string FakeFold(const std::string& path)
@@ -172,6 +173,7 @@ void FakeReset()
     WalkRoots = WalkRootsRecord();
     RightsCheck = RightsCheckRecord();
     Report = ReportRecord();
+    ReadFixedTexts(0);  // the package's names as the tests write them
     FakeAddFolder("C:");
     FakeAddFolder(Fake.windowsDir + "\\TEMP");
     FakeAddFile(Fake.modulePath, "MZ");
@@ -650,7 +652,7 @@ static int FakeGetCPInfo(uint32_t codePage, SysCpInfo* info)
     if (Fails(kOpGetCPInfo))
         return 0;
     memset(info, 0, sizeof *info);
-    info->maxCharSize = codePage == 932 ? 2 : 1;
+    info->maxCharSize = codePage == 932 ? 2 : codePage == 65001 ? 4 : 1;
     if (codePage == 932) {
         const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
         memcpy(info->leadByte, ranges, sizeof ranges);
@@ -971,11 +973,12 @@ static uint32_t FakeGetTempPath(char* out, uint32_t size)
 }
 
 // Appends; never a folder, a link or a file another process holds.
-static SysHandle FakeOpenLog(const char* path)
+static SysHandle FakeOpenLog(const char* path, int* empty)
 {
     if (Fails(kOpOpenLog))
         return 0;
     FakeNode* node = Node(path);
+    *empty = !node || node->data.empty();
     if (node && (node->isFolder || node->reparsePoint || node->locked))
         return 0;
     if (!node) {
@@ -1209,6 +1212,119 @@ static int FakeSetFilePointer(SysHandle handle)
     return 1;
 }
 
+// ---- text
+
+static std::string Iconv(const std::string& text, const char* from, const char* to)
+{
+    iconv_t cd = iconv_open(to, from);
+    std::string out(text.size() * 4 + 4, '\0');
+    char* in = (char*)text.data();
+    char* put = &out[0];
+    size_t inLeft = text.size(), outLeft = out.size();
+    size_t done = iconv(cd, &in, &inLeft, &put, &outLeft);
+    iconv_close(cd);
+    if (done == (size_t)-1)
+        return std::string("\xFF", 1);  // no form there: a byte UTF-8 never has
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+std::string FakeRecode(const std::string& text, uint32_t from, uint32_t to)
+{
+    if (from == to)
+        return text;
+    std::string utf8 = text;
+    if (from == 932) {
+        utf8 = Iconv(text, "CP932", "UTF-8");
+    } else if (from == 1252) {
+        utf8.clear();
+        for (unsigned char c : text) {
+            bool undefined = c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+            utf8 += undefined ? std::string(1, (char)0xC2) + (char)c
+                              : Iconv(std::string(1, (char)c), "CP1252", "UTF-8");
+        }
+    }
+    return to == 932 ? Iconv(utf8, "UTF-8", "CP932") : utf8;
+}
+
+static int FakeUsesWideText() { return Fake.wideText; }
+
+static int FakeToWide(uint32_t codePage, const char* text, uint16_t* out, int size)
+{
+    std::string utf16 = Iconv(FakeRecode(text, codePage, 65001), "UTF-8", "UTF-16LE");
+    int units = (int)(utf16.size() / 2);
+    if (units >= size)
+        return -1;
+    memcpy(out, utf16.data(), units * 2);
+    out[units] = 0;
+    return units;
+}
+
+static int FakeIsValidCodePage(uint32_t codePage) { return codePage != 932 || !Fake.noCodePage932; }
+
+void FakeUseWideText(bool on)
+{
+    if (Fake.wideText == on)
+        return;
+    uint32_t from = on ? 932 : 65001, to = on ? 65001 : 932;
+    auto recode = [&](std::string& text) {
+        std::string out = FakeRecode(text, from, to);
+        if (out.find('\xFF') == std::string::npos)
+            text = out;
+    };
+    auto recodeAll = [&](std::vector<std::string>& texts) {
+        for (auto& text : texts)
+            recode(text);
+    };
+    Fake.wideText = on;
+    std::map<std::string, FakeNode> nodes;
+    for (auto& entry : Fake.nodes) {
+        FakeNode node = entry.second;
+        recode(node.path);
+        recode(node.linkTarget);
+        nodes[FakeFold(node.path)] = node;
+    }
+    Fake.nodes = nodes;
+    for (auto* keys : {&Fake.keys, &Fake.otherAccount.keys}) {
+        for (auto& key : *keys) {
+            for (auto& value : key.second.values)
+                recode(value.second);
+        }
+    }
+    for (auto* text : {&Fake.currentDir, &Fake.windowsDir, &Fake.modulePath, &Fake.desktopDir,
+                       &Fake.programsDir, &Fake.localAppDataDir, &Fake.otherAccount.desktopDir,
+                       &Fake.otherAccount.programsDir, &Fake.otherAccount.localAppDataDir,
+                       &Fake.userName, &Fake.tempDir})
+        recode(*text);
+    std::map<std::string, std::string> shortNames, aliases;
+    for (auto& entry : Fake.shortNames) {
+        std::string name = entry.first, shortName = entry.second;
+        recode(name);
+        recode(shortName);
+        shortNames[FakeFold(name)] = shortName;
+    }
+    for (auto& entry : Fake.aliases) {
+        std::string name = entry.first, path = entry.second;
+        recode(name);
+        recode(path);
+        aliases[FakeFold(name)] = path;
+    }
+    Fake.shortNames = shortNames;
+    Fake.aliases = aliases;
+    recodeAll(Fake.protectedDirs);
+    recodeAll(Fake.launches);
+    recodeAll(Fake.delayedDeletes);
+    recodeAll(Fake.deleted);
+    for (auto& process : Fake.processes) {
+        recode(process.image);
+        recode(process.file);
+    }
+    for (auto& box : Fake.boxes) {
+        recode(box.caption);
+        recode(box.text);
+    }
+}
+
 extern const SystemOps FakeOps;
 const SystemOps FakeOps = {
     FakeFindFirstFile, FakeFindNextFile, FakeFindClose, FakeGetFileAttributes,
@@ -1224,6 +1340,7 @@ const SystemOps FakeOps = {
     FakeOpenProcess, FakeGetCurrentProcessId, FakeGetTickCount, FakeWaitForSingleObject,
     FakeCloseHandle, FakeMessageBox, FakeCompare,
     FakeCreateFile, FakeReadFile, FakeWriteFile, FakeSetFilePointer,
+    FakeUsesWideText, FakeToWide, FakeIsValidCodePage,
 };
 
 extern const SystemOps* const Sys;

@@ -106,7 +106,11 @@ struct FakeState {
     std::map<std::string, std::string> aliases;     // folded other form -> long path
     std::string desktopDir, programsDir, localAppDataDir;  // empty: lookup fails
     uint32_t platformId = kPlatformWin32Nt;
-    uint32_t codePage = 932;
+    uint32_t codePage = 932;  // the ANSI code page
+    // The NT family's W calls: the program's text is UTF-8 and so is every
+    // name here (FakeUseWideText); noCodePage932: a Western Windows without
+    // East Asian support.
+    bool wideText = false, noCodePage932 = false;
     // Elevation. Below these folders a token that is not elevated is
     // refused with access denied, and so is its restart request.
     FakeToken token = kFakeTokenUnknown;
@@ -178,6 +182,15 @@ enum { kFakeCopyHandle = 0x7C };
 
 // Resets the state and points Sys at the fake.
 void FakeReset();
+// Turns the W calls on or off, with every name and text of the state
+// carried over from code page 932 to UTF-8, or back. Text the way back
+// cannot carry (no code page 932 form) stays UTF-8.
+void FakeUseWideText(bool on);
+// Conversions as Windows makes them: code page 932 (its own table) and
+// UTF-8 to and from each other; codePage 1252 as that code page reads
+// bytes, five it leaves undefined taken as the control characters of
+// their value.
+std::string FakeRecode(const std::string& text, uint32_t from, uint32_t to);
 std::string FakeFold(const std::string& path);
 void FakeAddFolder(const std::string& path);  // with every missing parent
 void FakeAddFile(const std::string& path, const std::string& data = "");

@@ -681,33 +681,47 @@ static const EraseCase kEraseCases[] = {
 
 class EraseTable : public FakeTest, public ::testing::WithParamInterface<EraseCase> {};
 
+// Each row runs as the older family's A calls see it, and with the NT
+// family's W calls under the ANSI code pages 932, 1252 and 65001: the same
+// boxes, in Japanese, and the same items removed.
 TEST_P(EraseTable, Run)
 {
     const EraseCase& c = GetParam();
-    InstallPackage();
-    c.arrange();
-    EXPECT_EQ(EraserMain(""), 0);
-    std::vector<std::string> warnings, questions;
-    for (auto& box : Fake.boxes) {
-        if (box.style == 0x30)
-            warnings.push_back(box.text);
-        if (box.style == 0x24)
-            questions.push_back(box.text);
+    for (uint32_t codePage : {0u, 932u, 1252u, 65001u}) {
+        SCOPED_TRACE(codePage ? "W calls, ANSI code page " + std::to_string(codePage) : "A calls");
+        FakeReset();
+        InstallPackage();
+        c.arrange();
+        if (codePage) {
+            FakeUseWideText(true);
+            Fake.codePage = codePage;
+        }
+        EXPECT_EQ(EraserMain(""), 0);
+        Fake.codePage = 932;
+        FakeUseWideText(false);
+        std::vector<std::string> warnings, questions;
+        for (auto& box : Fake.boxes) {
+            if (box.style == 0x30)
+                warnings.push_back(box.text);
+            if (box.style == 0x24)
+                questions.push_back(box.text);
+        }
+        EXPECT_EQ(warnings, c.warnings) << BoxTexts();
+        EXPECT_EQ(questions, c.questions) << BoxTexts();
+        // The questions come first.
+        for (size_t i = 0; i < questions.size(); i++)
+            EXPECT_EQ(Fake.boxes[i].style, 0x24u) << BoxTexts();
+        if (c.check)
+            c.check();
+        ASSERT_FALSE(Fake.boxes.empty());
+        EXPECT_EQ(Fake.boxes.back().style, 0x40u);
+        EXPECT_EQ(Fake.boxes.back().caption, "碧環デスクトップアクセサリー");
+        for (auto& path : c.kept)
+            EXPECT_TRUE(FakeExists(path)) << "removed: " << path;
+        for (auto& path : c.gone)
+            EXPECT_FALSE(FakeExists(path)) << "left: " << path;
+        EXPECT_EQ(FakeKeyExists(kPackageKey), c.keyKept);
     }
-    EXPECT_EQ(warnings, c.warnings) << BoxTexts();
-    EXPECT_EQ(questions, c.questions) << BoxTexts();
-    // The questions come first.
-    for (size_t i = 0; i < questions.size(); i++)
-        EXPECT_EQ(Fake.boxes[i].style, 0x24u) << BoxTexts();
-    if (c.check)
-        c.check();
-    ASSERT_FALSE(Fake.boxes.empty());
-    EXPECT_EQ(Fake.boxes.back().style, 0x40u);
-    for (auto& path : c.kept)
-        EXPECT_TRUE(FakeExists(path)) << "removed: " << path;
-    for (auto& path : c.gone)
-        EXPECT_FALSE(FakeExists(path)) << "left: " << path;
-    EXPECT_EQ(FakeKeyExists(kPackageKey), c.keyKept);
 
     // The same run with /Q: no box, no copy, no system box, and the key
     // kept when something of the package stays.
