@@ -391,6 +391,8 @@ static uint32_t FakeGetFileAttributes(const char* path)
     if (Fails(kOpGetFileAttributes))
         return kInvalidFileAttributes;
     FakeNode* node = Node(path);
+    if (!node)
+        Fake.lastError = FakeIsFolder(Parent(Absolute(path))) ? kErrorFileNotFound : kErrorPathNotFound;
     return node ? Attributes(*node) : kInvalidFileAttributes;
 }
 
@@ -1214,6 +1216,10 @@ static int FakeSetFilePointer(SysHandle handle)
 
 // ---- text
 
+// What a conversion gives for text with no form in the other encoding: a
+// byte no UTF-8 or code page 932 text has, and too short for UTF-16.
+static const std::string kNoForm = "\xFF";
+
 static std::string Iconv(const std::string& text, const char* from, const char* to)
 {
     iconv_t cd = iconv_open(to, from);
@@ -1224,7 +1230,7 @@ static std::string Iconv(const std::string& text, const char* from, const char* 
     size_t done = iconv(cd, &in, &inLeft, &put, &outLeft);
     iconv_close(cd);
     if (done == (size_t)-1)
-        return std::string("\xFF", 1);  // no form there: a byte UTF-8 never has
+        return kNoForm;
     out.resize(out.size() - outLeft);
     return out;
 }
@@ -1234,7 +1240,20 @@ std::string FakeRecode(const std::string& text, uint32_t from, uint32_t to)
     if (from == to)
         return text;
     std::string utf8 = text;
-    if (from == 932) {
+    if (from == 65001) {
+        // What is no UTF-8 reads as U+FFFD, a byte at a time.
+        utf8.clear();
+        for (size_t i = 0; i < text.size();) {
+            unsigned char c = (unsigned char)text[i];
+            size_t length = c < 0x80 ? 1 : c >= 0xC2 && c < 0xE0 ? 2 : c >= 0xE0 && c < 0xF0 ? 3
+                          : c >= 0xF0 && c < 0xF5 ? 4 : 0;
+            std::string piece = length ? text.substr(i, length) : "";
+            bool valid = length && piece.size() == length &&
+                         Iconv(piece, "UTF-8", "UTF-16LE") != kNoForm;
+            utf8 += valid ? piece : "\xEF\xBF\xBD";
+            i += valid ? length : 1;
+        }
+    } else if (from == 932) {
         utf8 = Iconv(text, "CP932", "UTF-8");
     } else if (from == 1252) {
         utf8.clear();
@@ -1269,7 +1288,7 @@ void FakeUseWideText(bool on)
     uint32_t from = on ? 932 : 65001, to = on ? 65001 : 932;
     auto recode = [&](std::string& text) {
         std::string out = FakeRecode(text, from, to);
-        if (out.find('\xFF') == std::string::npos)
+        if (out.find(kNoForm) == std::string::npos)
             text = out;
     };
     auto recodeAll = [&](std::vector<std::string>& texts) {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <functional>
 
 #include "tests/unit/fixture.h"
 
@@ -832,4 +833,129 @@ TEST_F(EraseRunTest, QuietRunWithoutItsLogAndWithABrokenInstallation)
     FakeSetString(kPackageKey, "InstallDir", "");
     EXPECT_EQ(EraserMain("/Q"), 1603);
     EXPECT_EQ(EraserMain(""), kExitNoInstallation);
+}
+
+// With the NT family's W calls the program's text is UTF-8: names outside
+// code page 932 pass through whole, no lead-byte rule splits them, and a
+// package installed without a locale emulator is found under the ANSI code
+// page's reading of its names, where that code page is a single-byte one.
+TEST_F(EraseRunTest, OnTheNtFamilyEveryNameIsExactWhateverTheCodePage)
+{
+    auto utf8 = [](const std::string& cp932) { return FakeRecode(cp932, 932, 65001); };
+    auto as1252 = [](const std::string& cp932) { return FakeRecode(cp932, 1252, 65001); };
+    const std::string name = "碧環デスクトップアクセサリー";
+    const std::string otherApp = utf8(kMakerDir) + "\\" + as1252(name);
+    // Every name of the package as a system of code page 1252 read its
+    // bytes when the installer made them.
+    auto installUnder1252 = [&] {
+        FakeRename(utf8(kApp), otherApp);
+        const std::string group = utf8(kPrograms) + "\\" + as1252(name);
+        FakeRename(utf8(kGroup), group);
+        for (const char* link : {"碧環デスクトップパズル", "ミルカ時計", "トア時計", "アンインストール"})
+            FakeRename(group + "\\" + utf8(link) + ".LNK", group + "\\" + as1252(link) + ".LNK");
+        FakeRename(utf8(kDesktop + "\\パズル.LNK"), utf8(kDesktop) + "\\" + as1252("パズル.LNK"));
+        for (const char* saver : {"碧環スクリーンセーバー１.scr", "碧環スクリーンセーバー２.dat"})
+            FakeRename(utf8(Fake.windowsDir) + "\\" + utf8(saver),
+                       Fake.windowsDir + "\\" + as1252(saver));
+    };
+    const std::string accented = u8"C:\\USERS\\Zoé\\Bureau été", temp = u8"C:\\TEMP\\été あ\\";
+    const struct {
+        const char* name;
+        uint32_t codePage;
+        std::function<void()> arrange;  // on the state in UTF-8
+        std::vector<std::string> kept, gone;
+        const char* installDir;
+    } cases[] = {
+        {"names outside code page 932", 932,
+         [&] {
+             FakeAddFile(accented + "\\" + utf8("パズル.LNK"));
+             Fake.desktopDir = accented;
+             FakeAddFolder(temp);
+             Fake.tempDir = temp;
+             Fake.modulePath = temp + "VELDUNIN.EXE";
+             FakeAddFile(Fake.modulePath, "MZ");
+         },
+         {}, {accented + "\\" + utf8("パズル.LNK"), utf8(kApp), utf8(kGroup)}},
+        // A lead-byte rule would take the separator after あ for half of it.
+        {"an install folder ending in a kana and a separator", 932, [] {},
+         {utf8("C:\\ゲームあ")}, {utf8("C:\\ゲームあ\\KORVEN")}, "C:\\ゲームあ\\"},
+        {"installed under code page 1252", 1252, installUnder1252, {utf8(kBase)},
+         {otherApp, utf8(kPrograms) + "\\" + as1252(name), utf8(kMakerDir),
+          Fake.windowsDir + "\\" + as1252("碧環スクリーンセーバー１.scr"),
+          utf8(kDesktop) + "\\" + as1252("パズル.LNK")}},
+        {"no package folder left, the group under code page 1252", 1252,
+         [&] {
+             installUnder1252();
+             Drop(otherApp);
+             Drop(Fake.windowsDir + "\\" + as1252("碧環スクリーンセーバー１.scr"));
+         },
+         {}, {utf8(kPrograms) + "\\" + as1252(name), Fake.windowsDir + "\\" + as1252("碧環スクリーンセーバー２.dat")}},
+        {"only a screen saver left under code page 1252", 1252,
+         [&] {
+             installUnder1252();
+             Drop(otherApp);
+             Drop(utf8(kPrograms) + "\\" + as1252(name));
+         },
+         {}, {Fake.windowsDir + "\\" + as1252("碧環スクリーンセーバー１.scr")}},
+        {"someone else's folder under that reading", 1252,
+         [&] {
+             Drop(utf8(kApp));
+             FakeAddFile(otherApp + "\\readme.txt");
+         },
+         {otherApp + "\\readme.txt", utf8(kPrograms)}, {utf8(kGroup)}},
+        // Under UTF-8 the bytes read as replacement characters.
+        {"no reading taken under UTF-8", 65001,
+         [&] { FakeRename(utf8(kApp), utf8(kMakerDir) + "\\" + FakeRecode(name, 65001, 65001)); },
+         {utf8(kMakerDir) + "\\" + FakeRecode(name, 65001, 65001) + "\\VELDPZ.EXE"}, {}},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeReset();
+        InstallPackage(c.installDir ? c.installDir : "C:\\Games\\");
+        FakeUseWideText(true);
+        Fake.codePage = c.codePage;
+        c.arrange();
+        EXPECT_EQ(EraserMain("/Q"), 0);
+        for (auto& path : c.kept)
+            EXPECT_TRUE(FakeExists(path)) << "removed: " << path;
+        for (auto& path : c.gone)
+            EXPECT_FALSE(FakeExists(path)) << "left: " << path;
+        EXPECT_FALSE(FakeKeyExists(kPackageKey));
+    }
+    // The first case's restart request names the program's own file as it
+    // is; its log is UTF-8 and says so once, at the start of a new file.
+    FakeReset();
+    InstallPackage();
+    FakeUseWideText(true);
+    FakeAddFolder(temp);
+    Fake.tempDir = temp;
+    Fake.modulePath = temp + "VELDUNIN.EXE";
+    FakeAddFile(Fake.modulePath, "MZ");
+    EXPECT_EQ(EraserMain(""), 0);
+    EXPECT_EQ(Fake.delayedDeletes, std::vector<std::string>{Fake.modulePath});
+    EXPECT_EQ(Fake.boxes.back().text, utf8("アプリケーションを削除しました。\n"
+                                           "アンインストール処理を完全に終了するためには\n"
+                                           "システムを再起動してください。"));
+    EXPECT_EQ(EraserMain("/Q"), 1605);
+    EXPECT_EQ(EraserMain("/Q"), 1605);
+    std::string log = FakeRead(temp + "VELDUNIN.LOG");
+    EXPECT_EQ(log.compare(0, 3, "\xEF\xBB\xBF"), 0);
+    EXPECT_EQ(log.find("\xEF\xBB\xBF", 3), std::string::npos);
+
+    // Without code page 932 (a Western Windows without East Asian
+    // support), the package's texts are what the ANSI code page makes of
+    // them, boxes and names alike.
+    FakeReset();
+    InstallPackage();
+    FakeUseWideText(true);
+    Fake.codePage = 1252;
+    Fake.noCodePage932 = true;
+    installUnder1252();
+    FakeLock(otherApp + "\\VELDPZ.EXE");
+    EXPECT_EQ(EraserMain(""), 0);
+    EXPECT_FALSE(FakeExists(otherApp + "\\ACC"));
+    ASSERT_FALSE(Fake.boxes.empty());
+    EXPECT_EQ(Fake.boxes[0].caption, as1252(name));
+    EXPECT_EQ(Fake.boxes[0].text,
+              "\n" + otherApp + "\\VELDPZ.EXE" + as1252("\n\nが削除できませんでした。"));
 }

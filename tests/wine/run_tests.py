@@ -483,9 +483,15 @@ def limited_token_hands_the_machine_items_to_one_elevated_copy():
 
 # ---- the quiet run
 
+# On the NT family the log is UTF-8, marked so at the start of a new file.
 def quiet_log():
     path = W.drive_c / "tools" / "quiet.log"
-    return path.read_bytes().decode("cp932").split("\r\n") if path.exists() else []
+    if not path.exists():
+        return []
+    data = path.read_bytes()
+    check(data.startswith(b"\xef\xbb\xbf") and data.count(b"\xef\xbb\xbf") == 1,
+          f"no UTF-8 mark at the start of the log: {data[:8]!r}")
+    return data[3:].decode("utf-8").split("\r\n")
 
 
 def quiet_run(program=r"C:\tools\eraser.exe"):
