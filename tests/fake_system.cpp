@@ -1237,7 +1237,7 @@ static std::string Iconv(const std::string& text, const char* from, const char* 
 
 std::string FakeRecode(const std::string& text, uint32_t from, uint32_t to)
 {
-    if (from == to)
+    if (from == to && from != 65001)
         return text;
     std::string utf8 = text;
     if (from == 65001) {

@@ -865,6 +865,7 @@ TEST_F(EraseRunTest, OnTheNtFamilyEveryNameIsExactWhateverTheCodePage)
         std::function<void()> arrange;  // on the state in UTF-8
         std::vector<std::string> kept, gone;
         const char* installDir;
+        std::string logged;  // a line of the log holds it
     } cases[] = {
         {"names outside code page 932", 932,
          [&] {
@@ -877,8 +878,10 @@ TEST_F(EraseRunTest, OnTheNtFamilyEveryNameIsExactWhateverTheCodePage)
          },
          {}, {accented + "\\" + utf8("パズル.LNK"), utf8(kApp), utf8(kGroup)}},
         // A lead-byte rule would take the separator after あ for half of it.
-        {"an install folder ending in a kana and a separator", 932, [] {},
-         {utf8("C:\\ゲームあ")}, {utf8("C:\\ゲームあ\\KORVEN")}, "C:\\ゲームあ\\"},
+        {"an install folder ending in a kana and a separator", 932,
+         [&] { FakeLock(utf8("C:\\ゲームあ\\KORVEN\\碧環デスクトップアクセサリー\\VELDPZ.EXE")); },
+         {utf8("C:\\ゲームあ")}, {utf8("C:\\ゲームあ\\KORVEN\\碧環デスクトップアクセサリー\\ACC")},
+         "C:\\ゲームあ\\", "\t" + utf8("C:\\ゲームあ\\KORVEN\\碧環デスクトップアクセサリー\\VELDPZ.EXE\t")},
         {"installed under code page 1252", 1252, installUnder1252, {utf8(kBase)},
          {otherApp, utf8(kPrograms) + "\\" + as1252(name), utf8(kMakerDir),
           Fake.windowsDir + "\\" + as1252("碧環スクリーンセーバー１.scr"),
@@ -915,12 +918,13 @@ TEST_F(EraseRunTest, OnTheNtFamilyEveryNameIsExactWhateverTheCodePage)
         FakeUseWideText(true);
         Fake.codePage = c.codePage;
         c.arrange();
-        EXPECT_EQ(EraserMain("/Q"), 0);
+        EXPECT_EQ(EraserMain("/Q"), c.logged.empty() ? 0 : 1603);
         for (auto& path : c.kept)
             EXPECT_TRUE(FakeExists(path)) << "removed: " << path;
         for (auto& path : c.gone)
             EXPECT_FALSE(FakeExists(path)) << "left: " << path;
-        EXPECT_FALSE(FakeKeyExists(kPackageKey));
+        std::string log = FakeRead(Fake.tempDir + "VELDUNIN.LOG");
+        EXPECT_NE(log.find(c.logged), std::string::npos) << log;
     }
     // The first case's restart request names the program's own file as it
     // is; its log is UTF-8 and says so once, at the start of a new file.
