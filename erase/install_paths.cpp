@@ -76,11 +76,12 @@ static int IsAbsentPath(const char* path)
 }
 
 // 1 when the item under the code page 932 name is absent and the one
-// under the other reading (composed alike) is there; folder ends in a
-// separator. -1 when neither is there, 0 otherwise.
-static int OnlyOtherReading(const char* folder, const char* const* name, uint32_t codePage)
+// under the other reading (composed alike, into other) is there; folder
+// ends in a separator. -1 when neither is there, 0 otherwise.
+static int OnlyOtherReading(const char* folder, const char* const* name, uint32_t codePage,
+                            char* other)
 {
-    char own[kPathSize], other[kPathSize], otherName[kPathSize];
+    char own[kPathSize], otherName[kPathSize];
     if (!ReadFixedName(name, codePage, otherName, kPathSize) ||
         !ComposePath(own, folder, *name) || !ComposePath(other, folder, otherName) ||
         !IsAbsentPath(own))
@@ -90,17 +91,18 @@ static int OnlyOtherReading(const char* folder, const char* const* name, uint32_
 
 static int InstalledUnderReading(uint32_t codePage)
 {
-    char maker[kPathSize], folder[kPathSize];
-    if (!ComposePath(maker, InstallPaths.baseDir, "\\", MakerFolderName, "\\"))
+    char folder[kPathSize], other[kPathSize], program[kPathSize];
+    if (!ComposePath(folder, InstallPaths.baseDir, "\\", MakerFolderName, "\\"))
         return 0;
-    int found = OnlyOtherReading(maker, &PackageFolderName, codePage);
+    int found = OnlyOtherReading(folder, &PackageFolderName, codePage, other);
     if (found > 0) {
         // Somebody else's folder of that name is not taken for the package.
-        char other[kPathSize], name[kPathSize], program[kPathSize];
-        ReadFixedName(&PackageFolderName, codePage, name, kPathSize);
-        ComposePath(other, maker, name, "\\");
-        return (ComposePath(program, other, "VELDPZ.EXE") && !IsAbsentPath(program)) ||
-               (ComposePath(program, other, "VELDUNIN.EXE") && !IsAbsentPath(program));
+        static const char* const kPrograms[] = {"\\VELDPZ.EXE", "\\VELDUNIN.EXE"};
+        for (const char* file : kPrograms) {
+            if (ComposePath(program, other, file) && !IsAbsentPath(program))
+                return 1;
+        }
+        return 0;
     }
     if (found == 0)
         return 0;
@@ -108,13 +110,13 @@ static int InstalledUnderReading(uint32_t codePage)
     // screen saver.
     if (Sys->GetSpecialFolderPath(kCsidlPrograms, folder)) {
         FixTrailingSeparator(folder, kAddSeparator);
-        found = OnlyOtherReading(folder, &StartMenuGroupName, codePage);
+        found = OnlyOtherReading(folder, &StartMenuGroupName, codePage, other);
         if (found >= 0)
             return found;
     }
     GetTableWindowsFolder(folder);
     const FileEntry* saver = &InstalledFileTable[1].entries[4];
-    return OnlyOtherReading(folder, &saver->name, codePage) > 0;
+    return OnlyOtherReading(folder, &saver->name, codePage, other) > 0;
 }
 
 void ChoosePackageNames(void)

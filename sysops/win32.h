@@ -21,7 +21,6 @@ struct WideCallTable {
     decltype(&GetFileAttributesW) getFileAttributes;
     decltype(&DeleteFileW) deleteFile;
     decltype(&RemoveDirectoryW) removeDirectory;
-    decltype(&MoveFileW) moveFile;
     decltype(&MoveFileExW) moveFileEx;
     decltype(&GetWindowsDirectoryW) getWindowsDirectory;
     decltype(&GetModuleFileNameW) getModuleFileName;

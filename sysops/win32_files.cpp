@@ -63,39 +63,37 @@ int W32FindNextFile(SysHandle search, SysFindData* found)
 
 int W32FindClose(SysHandle search) { return FindClose(search); }
 
+// The calls of one path: W or A, as HasWideCalls says; failed when the
+// path cannot be converted.
+typedef DWORD(WINAPI* OnePathProc)(LPCSTR);
+typedef DWORD(WINAPI* OneWidePathProc)(LPCWSTR);
+
+static DWORD ByPath(const char* path, OnePathProc ansi, OneWidePathProc wide, DWORD failed)
+{
+    WCHAR widePath[kPathSize];
+    if (!HasWideCalls())
+        return ansi(path);
+    return ToWideText(path, widePath, kPathSize) ? wide(widePath) : failed;
+}
+
 uint32_t W32GetFileAttributes(const char* path)
 {
-    WCHAR wide[kPathSize];
-    if (!HasWideCalls())
-        return GetFileAttributesA(path);
-    return ToWideText(path, wide, kPathSize) ? Wide.getFileAttributes(wide)
-                                             : INVALID_FILE_ATTRIBUTES;
+    return ByPath(path, GetFileAttributesA, (OneWidePathProc)Wide.getFileAttributes,
+                  INVALID_FILE_ATTRIBUTES);
 }
 
 int W32DeleteFile(const char* path)
 {
-    WCHAR wide[kPathSize];
-    if (!HasWideCalls())
-        return DeleteFileA(path);
-    return ToWideText(path, wide, kPathSize) && Wide.deleteFile(wide);
+    return ByPath(path, (OnePathProc)DeleteFileA, (OneWidePathProc)Wide.deleteFile, 0);
 }
 
 int W32RemoveDirectory(const char* path)
 {
-    WCHAR wide[kPathSize];
-    if (!HasWideCalls())
-        return RemoveDirectoryA(path);
-    return ToWideText(path, wide, kPathSize) && Wide.removeDirectory(wide);
+    return ByPath(path, (OnePathProc)RemoveDirectoryA, (OneWidePathProc)Wide.removeDirectory, 0);
 }
 
-int W32MoveFile(const char* from, const char* to)
-{
-    WCHAR wideFrom[kPathSize], wideTo[kPathSize];
-    if (!HasWideCalls())
-        return MoveFileA(from, to);
-    return ToWideText(from, wideFrom, kPathSize) && ToWideText(to, wideTo, kPathSize) &&
-           Wide.moveFile(wideFrom, wideTo);
-}
+// WININIT.INI's rewrite: the older family's only.
+int W32MoveFile(const char* from, const char* to) { return MoveFileA(from, to); }
 
 // to may be none: a delete at the next restart.
 int W32MoveFileEx(const char* from, const char* to, uint32_t flags)
@@ -146,10 +144,8 @@ uint32_t W32GetShortPathName(const char* path, char* out, uint32_t size)
 
 int W32SetCurrentDirectory(const char* path)
 {
-    WCHAR wide[kPathSize];
-    if (!HasWideCalls())
-        return SetCurrentDirectoryA(path);
-    return ToWideText(path, wide, kPathSize) && Wide.setCurrentDirectory(wide);
+    return ByPath(path, (OnePathProc)SetCurrentDirectoryA, (OneWidePathProc)Wide.setCurrentDirectory,
+                  0);
 }
 
 uint32_t W32GetTempPath(char* out, uint32_t size)
@@ -192,10 +188,11 @@ SysHandle W32OpenLog(const char* path, int* empty)
 
 SysHandle W32CreateFile(const char* path, int forWriting)
 {
+    // The streams serve WININIT.INI's rewrite: the older family's only.
     HANDLE file = forWriting
-        ? OpenByPath(path, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL)
-        : OpenByPath(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING,
-                     FILE_ATTRIBUTE_NORMAL);
+        ? CreateFileA(path, GENERIC_WRITE, 0, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, 0)
+        : CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0, OPEN_EXISTING,
+                      FILE_ATTRIBUTE_NORMAL, 0);
     return file == INVALID_HANDLE_VALUE ? 0 : file;
 }
 

@@ -16,7 +16,6 @@ typedef BOOL(WINAPI* SetDllDirectoryProc)(LPCSTR);
 typedef HRESULT(WINAPI* SpecialFolderLocationProc)(HWND, int, LPITEMIDLIST*);
 typedef BOOL(WINAPI* PathFromIDListProc)(LPCITEMIDLIST, LPSTR);
 typedef HRESULT(WINAPI* ShellMallocProc)(IMalloc**);
-typedef BOOL(WINAPI* ShellExecuteExProc)(SHELLEXECUTEINFOA*);
 typedef BOOL(WINAPI* PathFromIDListWideProc)(LPCITEMIDLIST, LPWSTR);
 typedef BOOL(WINAPI* ShellExecuteExWideProc)(SHELLEXECUTEINFOW*);
 typedef BOOL(WINAPI* QueryImageNameWideProc)(HANDLE, DWORD, LPWSTR, DWORD*);
@@ -26,7 +25,6 @@ typedef BOOL(WINAPI* GetTokenInformationProc)(HANDLE, int, void*, DWORD, DWORD*)
 typedef BOOL(WINAPI* SetMitigationPolicyProc)(int, void*, SIZE_T);
 typedef HANDLE(WINAPI* SnapshotProc)(DWORD, DWORD);
 typedef BOOL(WINAPI* ProcessWalkProc)(HANDLE, PROCESSENTRY32*);
-typedef BOOL(WINAPI* ModuleWalkProc)(HANDLE, MODULEENTRY32*);
 
 enum { kTokenElevationClass = 20 };  // TOKEN_INFORMATION_CLASS, from Vista on
 
@@ -59,7 +57,6 @@ static struct {
     SpecialFolderLocationProc folderLocation;  // 0: SHELL32 is not to be had
     PathFromIDListProc pathFromList;
     ShellMallocProc shellMalloc;
-    ShellExecuteExProc shellExecute;
     PathFromIDListWideProc pathFromListWide;  // the NT family's
     ShellExecuteExWideProc shellExecuteWide;
 } ShellCalls;
@@ -90,7 +87,6 @@ static int LoadShell(void)
         ShellCalls.shellExecuteWide = LookUp(ShellExecuteExWideProc, shell, "ShellExecuteExW");
     } else {
         ShellCalls.pathFromList = LookUp(PathFromIDListProc, shell, "SHGetPathFromIDListA");
-        ShellCalls.shellExecute = LookUp(ShellExecuteExProc, shell, "ShellExecuteExA");
     }
     if ((ShellCalls.pathFromList || ShellCalls.pathFromListWide) && ShellCalls.shellMalloc)
         ShellCalls.folderLocation =
@@ -150,11 +146,15 @@ int W32SetProcessMitigationPolicy(uint32_t policy, uint32_t flags)
     return setPolicy && setPolicy((int)policy, &record, sizeof record);
 }
 
-static int ShellExecuteWide(const char* verb, const char* file, const char* parameters,
-                            SysHandle* process)
+// Only a token that is not elevated asks for a prompt: Vista and later,
+// whose W calls are always there.
+int W32ShellExecuteEx(const char* verb, const char* file, const char* parameters,
+                      SysHandle* process, uint32_t* error)
 {
+    *process = 0;
+    *error = ERROR_PROC_NOT_FOUND;
     WCHAR wideVerb[8], wideFile[kPathSize], wideParameters[kPathSize + 4];
-    if (!ShellCalls.shellExecuteWide || !ToWideText(verb, wideVerb, 8) ||
+    if (!LoadShell() || !ShellCalls.shellExecuteWide || !ToWideText(verb, wideVerb, 8) ||
         !ToWideText(file, wideFile, kPathSize) ||
         !ToWideText(parameters, wideParameters, kPathSize + 4))
         return 0;
@@ -165,33 +165,7 @@ static int ShellExecuteWide(const char* verb, const char* file, const char* para
     info.lpFile = wideFile;
     info.lpParameters = wideParameters;
     info.nShow = SW_SHOWNORMAL;
-    int started = ShellCalls.shellExecuteWide(&info);
-    *process = info.hProcess;
-    return started;
-}
-
-int W32ShellExecuteEx(const char* verb, const char* file, const char* parameters,
-                      SysHandle* process, uint32_t* error)
-{
-    *process = 0;
-    *error = ERROR_PROC_NOT_FOUND;
-    if (!LoadShell() || (!ShellCalls.shellExecute && !ShellCalls.shellExecuteWide))
-        return 0;
-    if (HasWideCalls()) {
-        if (ShellExecuteWide(verb, file, parameters, process))
-            return 1;
-        *process = 0;
-        *error = GetLastError();
-        return 0;
-    }
-    SHELLEXECUTEINFOA info = {};
-    info.cbSize = sizeof info;
-    info.fMask = SEE_MASK_NOCLOSEPROCESS;
-    info.lpVerb = verb;
-    info.lpFile = file;
-    info.lpParameters = parameters;
-    info.nShow = SW_SHOWNORMAL;
-    if (!ShellCalls.shellExecute(&info)) {
+    if (!ShellCalls.shellExecuteWide(&info)) {
         *error = GetLastError();
         return 0;
     }
@@ -234,8 +208,7 @@ static int ProcessListImagePath(HMODULE kernel, DWORD processId, char* out)
     SnapshotProc snapshot = LookUp(SnapshotProc, kernel, "CreateToolhelp32Snapshot");
     ProcessWalkProc firstProcess = LookUp(ProcessWalkProc, kernel, "Process32First");
     ProcessWalkProc nextProcess = LookUp(ProcessWalkProc, kernel, "Process32Next");
-    ModuleWalkProc firstModule = LookUp(ModuleWalkProc, kernel, "Module32First");
-    if (!snapshot || !firstProcess || !nextProcess || !firstModule)
+    if (!snapshot || !firstProcess || !nextProcess)
         return 0;  // NT 4.0
     int found = 0;
     if (IsNtFamily()) {
@@ -244,8 +217,8 @@ static int ProcessListImagePath(HMODULE kernel, DWORD processId, char* out)
             return 0;
         MODULEENTRY32W module;
         module.dwSize = sizeof module;
-        ModuleWalkWideProc firstModuleWide = LookUp(ModuleWalkWideProc, kernel, "Module32FirstW");
-        if (HasWideCalls() && firstModuleWide && firstModuleWide(list, &module))
+        ModuleWalkWideProc firstModule = LookUp(ModuleWalkWideProc, kernel, "Module32FirstW");
+        if (firstModule && HasWideCalls() && firstModule(list, &module))
             found = FromWideText(module.szExePath, -1, out, kPathSize) != 0;
         CloseHandle(list);
         return found;

@@ -14,7 +14,7 @@ WideCallTable Wide;
 // Windows 95 that lacked one would not load a program that imports it.
 static const char* const kWideCallNames[] = {
     "KERNEL32.DLL", "FindFirstFileW", "FindNextFileW", "GetFileAttributesW", "DeleteFileW",
-    "RemoveDirectoryW", "MoveFileW", "MoveFileExW", "GetWindowsDirectoryW", "GetModuleFileNameW",
+    "RemoveDirectoryW", "MoveFileExW", "GetWindowsDirectoryW", "GetModuleFileNameW",
     "GetShortPathNameW", "SetCurrentDirectoryW", "GetTempPathW", "CreateFileW", "lstrcmpiW",
     "GetCommandLineW", "SetLastError",
     "ADVAPI32.DLL", "RegQueryValueExW", "GetUserNameW",

@@ -52,7 +52,7 @@ MANIFEST.update({f"supportedOS {name}": rb'<supportedOS Id="\{' + guid + rb'\}"/
     ("Vista", b"e2011457-1546-43c5-a5fe-008deee3d3f0"), ("7", b"35138b9a-5d96-4fbd-8e2d-a2440225f93a"),
     ("8", b"4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38"), ("8.1", b"1f676c76-80e1-4239-95bb-83d0f6d0da78"),
     ("10 and 11", b"8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"))})
-X86_BUDGET = 31 * 1024
+X86_BUDGET = 36 * 1024
 RT_VERSION, RT_MANIFEST = 16, 24
 
 # Optional header DLL characteristics.
