@@ -37,7 +37,7 @@ const char* ReadSwitchPath(const char* text, char* out)
     int fits = 1;
     while (*text && !(quoted ? *text == '"' : IsBlank((unsigned char)*text))) {
         int width = CharacterWidth(text);
-        if (n + width > kPathSize - 1)
+        if (n + width > PathRoom - 1)
             fits = 0;
         for (int i = 0; i < width; i++, text++) {
             if (fits)

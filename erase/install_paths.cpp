@@ -12,7 +12,7 @@ InstallPathsRecord InstallPaths;
 // short (Win32 reports no more than it was given room for).
 static int ReadInstallDir(SysHandle key)
 {
-    uint32_t size = kPathSize - 1;
+    uint32_t size = PathRoom - 1;
     long error = Sys->RegQueryValueExA(key, InstallDirValue, RunOptions.installDir, &size);
     if (error)
         return error == kErrorFileNotFound ? kInstallMissing : kInstallUnusable;
@@ -29,7 +29,7 @@ int PackagePathsFit(const InstallPathsRecord* paths)
 {
     char prefix[kPathSize], probe[kPathSize];
     return ComposePath(prefix, paths->dataDir, "\\") &&
-           FormatText(probe, kPathSize, SaveSlotFormat, prefix, kSaveSlotLast);
+           FormatText(probe, kRoomOfPath, SaveSlotFormat, prefix, kSaveSlotLast);
 }
 
 int IsFullPath(const char* path)

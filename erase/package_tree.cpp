@@ -91,12 +91,15 @@ static int KeptOut(const PackageTree* tree)
 
 void RemovePackageItems(SysHandle owner, const InstallPathsRecord* paths, const char* win)
 {
-    PackageTree tree;
-    OpenPackageTree(&tree, paths, win);
-    if (!RightsCheck.active && KeptOut(&tree))
+    // Too large for the stack without probing it; the walks of a run
+    // follow one another.
+    static PackageTree held;
+    PackageTree* tree = &held;
+    OpenPackageTree(tree, paths, win);
+    if (!RightsCheck.active && KeptOut(tree))
         Report.keepKey = 1;
-    RemoveInstalledFilesIn(owner, &tree);
-    RemoveSavedDataIn(owner, &tree);
-    RemovePackageFoldersIn(owner, &tree);
-    ClosePackageTree(&tree);
+    RemoveInstalledFilesIn(owner, tree);
+    RemoveSavedDataIn(owner, tree);
+    RemovePackageFoldersIn(owner, tree);
+    ClosePackageTree(tree);
 }

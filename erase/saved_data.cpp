@@ -21,7 +21,7 @@ void RemoveSavedDataIn(SysHandle owner, const PackageTree* tree)
     // Beneath a link nothing is opened; the folder phase names the link.
     for (int slot = 0; slot <= kSaveSlotLast; slot++) {
         char name[kPathSize];
-        FormatText(name, kPathSize, SaveSlotFormat, "", slot);
+        FormatText(name, kRoomOfPath, SaveSlotFormat, "", slot);
         DeleteFileIn(owner, &tree->data, name, IsSaveFile);
     }
     for (int i = 0; i < kDataFileCount; i++)

@@ -5,15 +5,18 @@
 #include "sysops/sysops.h"
 
 static unsigned char LeadByteTable[256];
+int PathRoom = kAnsiPathRoom;
 
 void LearnLeadBytes(void)
 {
     for (unsigned i = 0; i < sizeof LeadByteTable; i++)
         LeadByteTable[i] = 0;
+    int wide = Sys->UsesWideText();
+    PathRoom = wide ? kPathSize : kAnsiPathRoom;
     // UTF-8 has no byte of a multibyte character that could be taken for
     // a separator.
     SysCpInfo info;
-    if (Sys->UsesWideText() || !Sys->GetCPInfo(Sys->GetACP(), &info))
+    if (wide || !Sys->GetCPInfo(Sys->GetACP(), &info))
         return;
     // Inclusive ranges in pairs, ended by a zero pair; no range of lead
     // bytes starts at byte 0.
@@ -58,6 +61,8 @@ int ComposeText(char* out, int size, const char* first, ...)
     va_start(args, first);
     int pos = 0;
     int fits = 1;
+    if (size == kRoomOfPath)
+        size = PathRoom;
     for (const char* part = first; part && fits; part = va_arg(args, const char*))
         fits = PutText(out, size, &pos, part);
     va_end(args);
@@ -91,6 +96,8 @@ int FormatText(char* out, int size, const char* format, ...)
     va_start(args, format);
     int pos = 0;
     int fits = 1;
+    if (size == kRoomOfPath)
+        size = PathRoom;
     for (const char* f = format; *f && fits; f++) {
         char single[2] = { *f, 0 };
         if (*f != '%') {
@@ -148,7 +155,7 @@ char* FixTrailingSeparator(char* path, int mode)
     if (n < 2)
         return path;
     int ends = EndsInSeparator(path);
-    if (mode == kAddSeparator && !ends && n < kPathSize - 1) {
+    if (mode == kAddSeparator && !ends && n < PathRoom - 1) {
         path[n] = '\\';
         path[n + 1] = 0;
     } else if (mode == kStripSeparator && ends) {

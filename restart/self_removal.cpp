@@ -21,7 +21,7 @@ enum { kRenameHeaderLength = 8, kLastTempNumber = 99999 };
 static int FindFreeTempName(const char* win, char* out)
 {
     for (int n = 0; n <= kLastTempNumber; n++) {
-        if (!FormatText(out, kPathSize, "%s_QX%05d.$$$", win, n))
+        if (!FormatText(out, kRoomOfPath, "%s_QX%05d.$$$", win, n))
             return 0;
         if (!PathExists(out))
             return 1;

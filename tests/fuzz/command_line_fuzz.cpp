@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ParseCommandLine(text.c_str());
 
     for (const char* path : {RunOptions.deletePath, RunOptions.installDir, RunOptions.logPath}) {
-        size_t n = strnlen(path, kPathSize);
-        if (n >= (size_t)kPathSize)
+        size_t n = strnlen(path, kAnsiPathRoom);
+        if (n >= (size_t)kAnsiPathRoom)
             __builtin_trap();
         if (n && text.find(path) == std::string::npos)
             __builtin_trap();  // a path must be a piece of the text, never a cut-down one

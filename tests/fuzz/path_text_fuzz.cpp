@@ -33,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     LearnLeadBytes();
     std::string path((const char*)data + 1, size - 1);
     path = path.c_str();
-    if (path.size() > kPathSize - 1)
-        path.resize(kPathSize - 1);
+    if (path.size() > kAnsiPathRoom - 1)
+        path.resize(kAnsiPathRoom - 1);
 
     char buf[kPathSize + 16];
     memset(buf, 0x7F, sizeof buf);
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         strcpy(buf, path.c_str());
         FixTrailingSeparator(buf, mode);
         std::string out = buf;
-        if (buf[kPathSize] != 0x7F || out.size() > kPathSize - 1)
+        if (buf[kAnsiPathRoom] != 0x7F || out.size() > kAnsiPathRoom - 1)
             __builtin_trap();
         if (mode == kAddSeparator &&
             !(out == path || (out == path + "\\" && path.size() >= 2)))

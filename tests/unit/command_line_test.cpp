@@ -75,9 +75,9 @@ TEST_F(CommandLineTest, OverlongDeletePathIsDroppedNotCut)
     Parse("/D" + path + " /S");
     EXPECT_STREQ(RunOptions.deletePath, "");
     EXPECT_EQ(RunOptions.flags, (uint32_t)(kFlagDelete | kFlagSilent));
-    Parse("/D" + std::string(kPathSize, 'c'));  // 512 bytes: one too many
+    Parse("/D" + std::string(kAnsiPathRoom, 'c'));  // 512 bytes: one too many
     EXPECT_STREQ(RunOptions.deletePath, "");
-    std::string fits = "C:\\" + std::string(kPathSize - 4, 'b');
+    std::string fits = "C:\\" + std::string(kAnsiPathRoom - 4, 'b');
     Parse("/D\"" + fits + "\"");
     EXPECT_EQ(std::string(RunOptions.deletePath), fits);
 }
@@ -416,11 +416,11 @@ INSTANTIATE_TEST_SUITE_P(Accounts, AccountTable, ::testing::ValuesIn(kAccountCas
 // links before its first file operation.
 TEST_F(CommandLineTest, ElevatedCopyWorksOnlyOnTheFolderItIsHanded)
 {
-    const std::string overlong = "C:\\" + std::string(kPathSize, 'a');
+    const std::string overlong = "C:\\" + std::string(kAnsiPathRoom, 'a');
     for (const std::string& args : std::vector<std::string>{"/E", "/E\"\"", "/E ", "/E" + overlong, "/ECX\\Games\\",
                              "/E\"Program Files\\Games\\\"", "/EC:Games\\", "/E\\Games",
                              "/E\\x\\Games", "/Ex\\Games", "/E@:\\Games", "/E{:\\Games",
-                             "/EC:\\" + std::string(kPathSize - 40, 'b')}) {
+                             "/EC:\\" + std::string(kAnsiPathRoom - 40, 'b')}) {
         FakeReset();
         InstallPackage(kProgramFiles);
         Fake.token = kFakeTokenFull;

@@ -251,7 +251,7 @@ TEST_F(EraseRunTest, ShortcutsGoAndTheGroupIsRemovedEvenWithoutThem)
 TEST_F(EraseRunTest, OverlongWindowsFolderPathsAreReportedNotCut)
 {
     InstallPackage();
-    Fake.windowsDir = "C:\\" + std::string(kPathSize - 5, 'w');  // 510 bytes: the longest
+    Fake.windowsDir = "C:\\" + std::string(kAnsiPathRoom - 5, 'w');  // 510 bytes: the longest
     FakeAddFolder(Fake.windowsDir);
     LoadInstallPaths();
     EraseRun(0);
@@ -273,6 +273,7 @@ struct EraseCase {
     void (*check)() = nullptr;                // what else must hold afterwards
     int quietCode = 0;     // of the same run with /Q: 1603 when an item of the package stays
     bool keyKept = false;  // the package folder, or one above it, could not be opened
+    bool ansiOnly = false;  // of the 512-byte room of a path in the ANSI code page
 };
 
 void PrintTo(const EraseCase& c, std::ostream* os) { *os << c.name; }
@@ -311,11 +312,19 @@ static void MirrorFiles()
 // An install folder whose mirror's deepest path, the last save slot, is
 // one byte too long, while its own paths fit.
 static const std::string kLongBase =
-    "C:\\" + std::string(kPathSize - std::string("\\BRISK20.SAV").size() -
+    "C:\\" + std::string(kAnsiPathRoom - std::string("\\BRISK20.SAV").size() -
                               (kData.size() - kBase.size()) - kStore.size() - 1,
                           'a');
 static const std::string kLongMirrorClock =
     kStore + kLongBase.substr(2) + kAcc.substr(kBase.size()) + "\\Clock1.exe";
+static std::string Repeat(const std::string& text, int times)
+{
+    std::string out;
+    while (times--)
+        out += text;
+    return out;
+}
+static const std::string kKanjiBase = "C:\\" + Repeat("碧", 200);
 static std::vector<std::string> Plus(std::vector<std::string> a, const std::vector<std::string>& b)
 {
     a.insert(a.end(), b.begin(), b.end());
@@ -523,7 +532,11 @@ static const EraseCase kEraseCases[] = {
          FakeAddFile(kLongMirrorClock);
          FakeSetString(kPackageKey, "InstallDir", kLongBase);
      },
-     {}, {kLongMirrorClock}, {}},
+     {}, {kLongMirrorClock}, {}, {}, nullptr, 0, false, true},
+    // 200 kanji: 400 bytes in code page 932, 600 as UTF-8.
+    {"an install folder that needs more room as UTF-8",
+     [] { InstallPackage(kKanjiBase + "\\"); },
+     {}, {kKanjiBase}, {kKanjiBase + "\\KORVEN"}},
     // Only a path from the root of the Windows folder's drive has a mirror:
     // any other would be mirrored beside the store, or in it by chance.
     {"no mirror of an install folder without a drive",
@@ -689,6 +702,8 @@ TEST_P(EraseTable, Run)
 {
     const EraseCase& c = GetParam();
     for (uint32_t codePage : {0u, 932u, 1252u, 65001u}) {
+        if (codePage && c.ansiOnly)
+            break;
         SCOPED_TRACE(codePage ? "W calls, ANSI code page " + std::to_string(codePage) : "A calls");
         FakeReset();
         InstallPackage();

@@ -71,7 +71,7 @@ TEST_F(InstallPathsTest, OverlongValuesAreRefusedNotCut)
 
     // A value that fits, but leaves no room for the deepest path the run
     // composes: the DATA folder and BRISK20.SAV.
-    std::string prefix = "C:\\" + std::string(kPathSize - 1 - 3 - (int)(kApp.size() - kBase.size()) -
+    std::string prefix = "C:\\" + std::string(kAnsiPathRoom - 1 - 3 - (int)(kApp.size() - kBase.size()) -
                                                   (int)std::string("\\DATA\\BRISK20.SAV").size(),
                                               'a');
     FakeSetString(kPackageKey, "InstallDir", prefix);

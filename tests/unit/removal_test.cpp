@@ -60,7 +60,7 @@ TEST_F(RemovalTest, FolderWithOnlyDotEntriesIsEmpty)
     EXPECT_TRUE(IsFolderEmpty("C:\\B"));  // all-dot names are passed over
     FakeAddFolder("D:");
     EXPECT_TRUE(IsFolderEmpty("D:"));  // a drive root lists no dot entries
-    std::string deep = "C:\\" + std::string(kPathSize - 6, 'd');
+    std::string deep = "C:\\" + std::string(kAnsiPathRoom - 6, 'd');
     FakeAddFolder(deep);
     EXPECT_FALSE(IsFolderEmpty(deep.c_str()));  // too long to list: never taken for empty
 }

@@ -34,7 +34,7 @@ TEST_F(SelfRemovalTest, NtFamilyUsesTheDelayedDelete)
     Fake.failOp = kOpMoveFileEx;
     EXPECT_EQ(ScheduleSelfRemoval(), 0);
     Fake.failOp = kOpCount;
-    Fake.modulePath = "C:\\" + std::string(kPathSize - 5, 'm');  // 510 bytes: the longest
+    Fake.modulePath = "C:\\" + std::string(kAnsiPathRoom - 5, 'm');  // 510 bytes: the longest
     FakeAddFile(Fake.modulePath);
     EXPECT_EQ(ScheduleSelfRemoval(), 1);
     EXPECT_EQ(Fake.delayedDeletes.back(), Fake.modulePath);
@@ -182,7 +182,7 @@ TEST_F(SelfRemovalTest, NoSelfOrWindowsFolderMeansNoRequest)
     // A Windows folder of one byte, or one too long for WININIT.INI: none;
     // a drive of two bytes will do.
     Fake.failOp = kOpCount;
-    for (std::string win : {std::string("\\"), "C:\\" + std::string(kPathSize - 15, 'w'), std::string("C:")}) {
+    for (std::string win : {std::string("\\"), "C:\\" + std::string(kAnsiPathRoom - 15, 'w'), std::string("C:")}) {
         Fake.windowsDir = win;
         FakeAddFolder(win);
         EXPECT_EQ(ScheduleSelfRemoval(), win == "C:") << win.size();

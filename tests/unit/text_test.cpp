@@ -88,16 +88,16 @@ TEST_F(TextTest, CompositionNeverCutsAPath)
     EXPECT_TRUE(ComposePath(out, "C:\\", part.c_str()));
     EXPECT_FALSE(ComposePath(out, part.c_str(), "\\", part.c_str()));
     EXPECT_STREQ(out, "");
-    std::string exact(kPathSize - 1, 'b');
+    std::string exact(kAnsiPathRoom - 1, 'b');
     EXPECT_TRUE(ComposePath(out, exact.c_str()));
     EXPECT_FALSE(ComposePath(out, exact.c_str(), "c"));
 
     // Adding a separator to a full buffer leaves it alone; one byte short
     // of full, it fits.
     strcpy(out, exact.c_str());
-    EXPECT_EQ(strlen(FixTrailingSeparator(out, kAddSeparator)), (size_t)kPathSize - 1);
-    out[kPathSize - 2] = 0;
-    EXPECT_EQ(strlen(FixTrailingSeparator(out, kAddSeparator)), (size_t)kPathSize - 1);
+    EXPECT_EQ(strlen(FixTrailingSeparator(out, kAddSeparator)), (size_t)kAnsiPathRoom - 1);
+    out[kAnsiPathRoom - 2] = 0;
+    EXPECT_EQ(strlen(FixTrailingSeparator(out, kAddSeparator)), (size_t)kAnsiPathRoom - 1);
 }
 
 TEST_F(TextTest, FormatsTheProgramsConversions)
