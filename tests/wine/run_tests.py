@@ -13,16 +13,22 @@ import traceback
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
-from winelib import (ROOT, PROGRAMS, PACKAGE, MAKER_KEY, PACKAGE_KEY, CAPTION, COMPLETION,
+from winelib import (ROOT, PROGRAMS, PACKAGE, MAKER_KEY, PACKAGE_KEY, CAPTION, COMPLETION, as_1252,
                      SCREEN_SAVERS, GROUP_SHORTCUTS, SESSION_MANAGER, Prefix, cannot_delete_text,
                      not_empty_text, save_file, still_running_text, tree, wine_layout, write)
 
 W = None  # the prefix
 TESTS = []
+TESTS_1252 = []  # run in a second prefix, whose ANSI code page is 1252
 
 
 def test(fn):
     TESTS.append(fn)
+    return fn
+
+
+def test_in_1252(fn):
+    TESTS_1252.append(fn)
     return fn
 
 
@@ -89,7 +95,7 @@ def delete_mode_deletes_exactly_the_named_file():
 def delete_mode_never_cuts_an_overlong_path():
     folder = W.drive_c / "long"
     write(folder / "a.txt", b"keep")
-    r = W.run("/D" + "C:\\long\\" + "a.txt" + "x" * 520)
+    r = W.run("/D" + "C:\\long\\" + "a.txt" + "x" * 800)
     check(r.exit == 0 and not r.boxes, f"exit {r.exit} boxes {r.boxes}")
     check((folder / "a.txt").exists(), "a file was deleted")
 
@@ -114,7 +120,8 @@ def no_installation_ends_with_minus_one_and_touches_nothing():
 @test
 def overlong_install_folder_is_no_installation():
     W.remove_package()
-    W.reg_add(PACKAGE_KEY, "InstallDir", "C:\\" + "a" * 480)
+    # Beyond the 767 bytes a path may take as UTF-8 below the package folder.
+    W.reg_add(PACKAGE_KEY, "InstallDir", "C:\\" + "a" * 730)
     r = W.run()
     check(r.exit == -1 and not r.boxes, f"exit {r.exit} boxes {r.boxes}")
 
@@ -643,14 +650,98 @@ def other_family_rewrites_an_existing_wininit(version):
     check((W.drive_c / "tmp" / "new.txt").exists(), "the earlier request was lost")
 
 
-def run_suite(arch, only):
-    global W
-    W = Prefix(ROOT / "build" / f"wine-tests-{arch}", arch)
-    started = time.time()
-    W.create()
-    print(f"{arch}: wine prefix ready in {time.time() - started:.1f} s", flush=True)
+# ---- code pages: every name exact, every box in Japanese
+
+USER_SHELL_FOLDERS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
+
+
+def utf8_copy(name):
+    """A copy of the program whose manifest asks for the ANSI code page
+    UTF-8, as Windows 10 1903 and later honour it (and Wine 8): the
+    manifest's indentation makes room for the line."""
+    data = W.program.read_bytes()
+    start, end = data.index(b"<?xml"), data.index(b"</assembly>") + len(b"</assembly>")
+    old = data[start:end]
+    setting = (b'<activeCodePage xmlns="http://schemas.microsoft.com/SMI/2019/WindowsSettings">'
+               b"UTF-8</activeCodePage>")
+    new = b"\n".join(line.strip() for line in old.split(b"\n"))
+    new = new.replace(b"</windowsSettings>", setting + b"</windowsSettings>")
+    check(len(new) <= len(old), "no room in the manifest")
+    copy = W.drive_c / "tmp" / name
+    write(copy, data[:start] + new + b" " * (len(old) - len(new)) + data[end:])
+    return "C:\\tmp\\" + name
+
+
+@test
+def utf8_code_page_erases_with_japanese_boxes():
+    app = fresh_package()
+    completed(W.run(program=utf8_copy("erase65001.exe")))
+    package_gone(app, W.drive_c / "Games")
+    check(not W.reg_exists(PACKAGE_KEY), "package key left")
+
+
+@test
+def names_outside_code_page_932_reach_their_files():
+    # A desktop folder and a program folder with a letter code page 932
+    # lacks: an A call would hand back "Bureau ete" and "C:\tmp\e".
+    app = fresh_package()
+    desktop = rf"C:\users\{W.user}\Bureau été"
+    write(W.unix(desktop) / "パズル.LNK", b"shortcut")
+    write(W.unix(desktop.replace("é", "e")) / "パズル.LNK", b"another's")
+    W.reg_add(USER_SHELL_FOLDERS, "Desktop", desktop)
+    program = W.drive_c / "tmp" / "é" / "eraser.exe"
+    write(program, W.program.read_bytes())
+    decoy = W.drive_c / "tmp" / "e" / "eraser.exe"
+    write(decoy, b"another's")
+    try:
+        completed(W.run(program=r"C:\tmp\é\eraser.exe"))
+    finally:
+        W.reg_delete(USER_SHELL_FOLDERS, "Desktop")
+    check(not (W.unix(desktop) / "パズル.LNK").exists(), "the desktop's shortcut left")
+    check((W.unix(desktop.replace("é", "e")) / "パズル.LNK").exists(), "another folder's went")
+    check(not app.exists(), "package folder left")
+    # The restart request names the program's own file, not its best fit.
+    W.wine("wineboot", "-r")
+    check(not program.exists(), "the program is still there after the restart")
+    check(decoy.exists(), "another file went at the restart")
+
+
+@test_in_1252
+def clean_erase_on_code_page_1252():
+    app = fresh_package()
+    completed(W.run())
+    package_gone(app, W.drive_c / "Games")
+    check(not W.reg_exists(PACKAGE_KEY), "package key left")
+    check(not W.reg_exists(MAKER_KEY), "maker key left")
+
+
+@test_in_1252
+def package_installed_without_an_emulator_on_code_page_1252():
+    W.remove_package()
+    W.reg_delete(SESSION_MANAGER, "PendingFileRenameOperations")
+    app = W.install_package(reading=as_1252)
+    completed(W.run())
+    check(not app.exists(), f"package folder left: {tree(app)}")
+    check(not (W.drive_c / "Games" / "KORVEN").exists(), "maker folder left")
+    for name in SCREEN_SAVERS:
+        check(not (W.drive_c / "windows" / as_1252(name)).exists(), f"{name} left")
+    check(not (W.desktop / as_1252("パズル.LNK")).exists(), "desktop shortcut left")
+    check(not (W.programs / as_1252(PACKAGE)).exists(), "Start Menu group left")
+    check(not W.reg_exists(PACKAGE_KEY), "package key left")
+
+
+@test_in_1252
+def quiet_run_on_code_page_1252_logs_every_name():
+    app = fresh_package()
+    r, log = quiet_run()
+    check(r.exit == 0, f"exit code {r.exit}")
+    package_gone(app, W.drive_c / "Games")
+    check(f"DELETED\tC:\\Games\\KORVEN\\{PACKAGE}\\ACC\\Clock1.exe" in log, f"log: {log}")
+
+
+def run_tests(arch, tests, only):
     passed = failed = skipped = 0
-    for fn in TESTS:
+    for fn in tests:
         if only and not any(o in fn.__name__ for o in only):
             continue
         t = time.time()
@@ -667,7 +758,24 @@ def run_suite(arch, only):
         except Exception:
             failed += 1
             print(f"{arch}: ERROR {fn.__name__}:\n{traceback.format_exc()}", flush=True)
-    W.stop()
+    return passed, failed, skipped
+
+
+def run_suite(arch, only):
+    global W
+    totals = [0, 0, 0]
+    for tests, scratch, locale in ((TESTS, f"wine-tests-{arch}", "ja_JP.UTF-8"),
+                                   (TESTS_1252, f"wine-tests-{arch}-1252", "C.UTF-8")):
+        if only and not any(o in fn.__name__ for fn in tests for o in only):
+            continue
+        W = Prefix(ROOT / "build" / scratch, arch, locale)
+        started = time.time()
+        W.create()
+        print(f"{arch}: wine prefix ({locale}) ready in {time.time() - started:.1f} s", flush=True)
+        for k, n in enumerate(run_tests(arch, tests, only)):
+            totals[k] += n
+        W.stop()
+    passed, failed, skipped = totals
     print(f"{arch}: {passed} passed, {failed} failed, {skipped} skipped", flush=True)
     return 1 if failed else 0
 

@@ -68,6 +68,15 @@ GROUP_SHORTCUTS = ["碧環デスクトップパズル", "ミルカ時計", "ト�
 SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 
 
+def as_1252(name):
+    """A Japanese name as a system of code page 1252 reads its code page 932
+    bytes: what an installer run there without a locale emulator made.
+    The five bytes 1252 leaves undefined read as the control characters of
+    their value, as Windows reads them."""
+    return "".join(chr(b) if b in (0x81, 0x8D, 0x8F, 0x90, 0x9D) else bytes([b]).decode("cp1252")
+                   for b in name.encode("cp932"))
+
+
 def save_file(size=32):
     return (b"BRISK Save " + b"\x01" * size)[:size]
 
@@ -88,7 +97,7 @@ def still_running_text(path):
 class Prefix:
     """A prefix whose C:\\tools\\eraser.exe is the build for arch."""
 
-    def __init__(self, scratch, arch="win64"):
+    def __init__(self, scratch, arch="win64", locale="ja_JP.UTF-8"):
         wine_layout()
         self.arch = arch
         self.program = PROGRAMS[arch]
@@ -99,7 +108,7 @@ class Prefix:
         self.env = dict(os.environ)
         self.env.update({
             "WINEPREFIX": str(self.prefix), "HOME": str(self.home), "WINEDEBUG": "-all",
-            "WINEDLLOVERRIDES": "mscoree,mshtml=", "LC_ALL": "ja_JP.UTF-8",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=", "LC_ALL": locale,
             "PATH": WINE_BIN + os.pathsep + os.environ.get("PATH", ""),
             "WINEDLLPATH": str(WINE32_DLLS),
         })
@@ -206,10 +215,11 @@ class Prefix:
 
     # -- the package
 
-    def install_package(self, install_dir="C:\\Games\\"):
-        """Lays the package down as its installer leaves it."""
+    def install_package(self, install_dir="C:\\Games\\", reading=lambda name: name):
+        """Lays the package down as its installer leaves it; reading: how
+        the installer's system read its Japanese names."""
         self.reg_add(PACKAGE_KEY, "InstallDir", install_dir)
-        app = self.app_dir(install_dir)
+        app = self.app_dir(install_dir, reading)
         for name in APP_FILES:
             write(app / name, b"MZ installed")
         for name in DATA_FILES:
@@ -217,18 +227,18 @@ class Prefix:
         for name in ACC_FILES:
             write(app / "ACC" / name, b"MZ clock")
         for name in SCREEN_SAVERS:
-            write(self.drive_c / "windows" / name, b"saver")
+            write(self.drive_c / "windows" / reading(name), b"saver")
         write(app / "DATA" / "BRISK00.SAV", save_file(32))
         write(app / "DATA" / "BRISK03.SAV", save_file(512))
         write(app / "DATA" / "BRISK20.SAV", save_file(40))
-        write(self.desktop / "パズル.LNK", b"shortcut")
+        write(self.desktop / reading("パズル.LNK"), b"shortcut")
         for name in GROUP_SHORTCUTS:
-            write(self.programs / PACKAGE / f"{name}.LNK", b"shortcut")
+            write(self.programs / reading(PACKAGE) / reading(f"{name}.LNK"), b"shortcut")
         return app
 
-    def app_dir(self, install_dir="C:\\Games\\"):
-        return self.unix(install_dir.rstrip("\\") + "\\KORVEN\\" + PACKAGE) \
-            if install_dir.rstrip("\\") != "C:" else self.drive_c / "KORVEN" / PACKAGE
+    def app_dir(self, install_dir="C:\\Games\\", reading=lambda name: name):
+        return self.unix(install_dir.rstrip("\\") + "\\KORVEN\\" + reading(PACKAGE)) \
+            if install_dir.rstrip("\\") != "C:" else self.drive_c / "KORVEN" / reading(PACKAGE)
 
     def remove_package(self, install_dir="C:\\Games\\"):
         self.reg_delete(MAKER_KEY)
