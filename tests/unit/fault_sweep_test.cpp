@@ -11,7 +11,8 @@ static const std::string kNewIni =
     "[boot]\r\nshell=Explorer.exe\r\n[rename]\r\n" + kRequest + "A=B\r\n";
 static const std::string kProfileIni = kOldIni + kRequest;
 
-static void InstallWithBystanders(uint32_t platformId)
+// wideCodePage: the NT family's W calls under that ANSI code page.
+static std::set<std::string> InstallWithBystanders(uint32_t platformId, uint32_t wideCodePage)
 {
     FakeReset();
     Fake.platformId = platformId;
@@ -21,6 +22,14 @@ static void InstallWithBystanders(uint32_t platformId)
     FakeAddFile(kMakerDir + "\\Other\\game.exe", "other");
     FakeAddFile(kGroup + "\\Extra.LNK", "mine");
     FakeSetString(kMakerKey, "Serial", "1");
+    std::set<std::string> owned = OwnedPaths("C:\\Games\\"), wide;
+    if (!wideCodePage)
+        return owned;
+    FakeUseWideText(true);
+    Fake.codePage = wideCodePage;
+    for (const std::string& path : owned)
+        wide.insert(FakeFold(FakeRecode(path, 932, 65001)));
+    return wide;
 }
 
 // Failures of these read as "absent" or "not a save file", which the run
@@ -71,19 +80,18 @@ static std::set<std::string> OwnedLeft(const std::set<std::string>& owned)
 }
 
 // Makes each system call of one erase run fail in turn; returns how many.
-static long SweepEraseRun(uint32_t platformId)
+static long SweepEraseRun(uint32_t platformId, uint32_t wideCodePage = 0)
 {
     // The run without a fault: the bystanders keep the Start Menu group and
     // the DATA folder (with its parents), each with its notice.
-    InstallWithBystanders(platformId);
-    const std::set<std::string> owned = OwnedPaths("C:\\Games\\");
+    const std::set<std::string> owned = InstallWithBystanders(platformId, wideCodePage);
     const std::set<std::string> before = AllPaths();
     EXPECT_EQ(EraserMain(""), 0);
     const long calls = Fake.seq;
     const std::set<std::string> cleanLeft = OwnedLeft(owned);
 
     for (long seq = 1; seq <= calls; seq++) {
-        InstallWithBystanders(platformId);
+        InstallWithBystanders(platformId, wideCodePage);
         Fake.failSeq = seq;
         int code = EraserMain("");
         FakeOp op = Fake.injectedOp;
@@ -131,9 +139,10 @@ TEST(FaultSweep, EveryFailedCallIsSurvivedReportedAndHarmless)
 {
     long nt = SweepEraseRun(kPlatformWin32Nt);
     long older = SweepEraseRun(1);  // with the WININIT.INI rewrite
+    long wide = SweepEraseRun(kPlatformWin32Nt, 1252);
     EXPECT_GT(older, nt);
-    printf("fault sweep: %ld and %ld system calls of an erase run (NT family, older family) "
-           "failed in turn\n", nt, older);
+    printf("fault sweep: %ld, %ld and %ld system calls of an erase run (NT family, older family, "
+           "NT family's W calls under code page 1252) failed in turn\n", nt, older, wide);
 }
 
 // Another program of the user's renames a folder of the package tree at
