@@ -102,9 +102,9 @@ int RunElevatedCopy(void)
     // The same rules as for the registry's value, and a full path only.
     if (!IsFullPath(RunOptions.installDir) || !UseInstallDir(RunOptions.installDir))
         return kExitNoInstallation;
-    ChoosePackageNames();
     // Started elevated, whatever its token says under a test build.
-    ReachInstallation();
+    if (ReachInstallation() != kInstallFound)
+        return kExitNoInstallation;
     TurnRedirectionGuardOn();
     RemoveMachineItems(0);
     ScheduleSelfRemoval();

@@ -131,14 +131,18 @@ void EraseRun(int machinePartDone)
 }
 
 // Enters the Windows folder, against which an install folder given
-// without a drive is read, as the erase run does, and holds the roots of
-// the walk: before the redirection guard goes on, since the install folder
-// is the user's own value and may be a junction the user made.
-void ReachInstallation(void)
+// without a drive is read, as the erase run does; settles the package's
+// names; and holds the roots of the walk: before the redirection guard
+// goes on, since the install folder is the user's own value and may be a
+// junction the user made.
+int ReachInstallation(void)
 {
     char win[kPathSize];
     EnterWindowsFolder(win);
+    if (!ChoosePackageNames())
+        return kInstallUnusable;
     OpenWalkRoots();
+    return kInstallFound;
 }
 
 static int RunMode(const char* args)
@@ -153,10 +157,8 @@ static int RunMode(const char* args)
         return RunElevatedCopy();
 
     int found = LoadInstallPaths();
-    if (found == kInstallFound) {
-        ChoosePackageNames();
-        ReachInstallation();
-    }
+    if (found == kInstallFound)
+        found = ReachInstallation();
     GuardRedirection();
     if (RunOptions.flags & kFlagQuiet)
         return RunQuiet(args, found);

@@ -56,9 +56,11 @@ const char* ReadSwitchPath(const char* text, char* out);
 // Makes the Windows folder, which win receives, the current folder; win
 // is empty when the system does not say where it is.
 void EnterWindowsFolder(char* win);
-// Enters the Windows folder and opens the roots of the walk of
-// InstallPaths (erase.h), which stay held to the end of the run.
-void ReachInstallation(void);
+// Enters the Windows folder, settles the package's names and opens the
+// roots of the walk of InstallPaths (erase.h), which stay held to the end
+// of the run: kInstallFound, or kInstallUnusable where the names the
+// package has on disk would make paths too long.
+int ReachInstallation(void);
 // The erase run of the process the user started. machinePartDone: an
 // elevated copy removed the machine's items already.
 void EraseRun(int machinePartDone);

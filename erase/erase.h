@@ -75,12 +75,15 @@ int LoadInstallPaths(void);
 // Fills InstallPaths from an InstallDir value by the registry's rules; 0
 // (InstallPaths empty) for an empty value or one too long to work below.
 int UseInstallDir(const char* value);
-// An installer run without a locale emulator on a system of a single-byte
-// ANSI code page made every Japanese name from the same bytes as that
-// code page reads them (on 1252, 碧環 is •ÉŠÂ). Where the package is
-// found only under that reading, this run uses it for every name, and
-// InstallPaths anew. Called once the install location is known.
-void ChoosePackageNames(void);
+// An installer run without a locale emulator on a system of another ANSI
+// code page made every Japanese name from the same bytes as that code page
+// reads them (on 1252, 碧環 is •ÉŠÂ). Where the package is found only
+// under that reading, this run uses it for every name, and InstallPaths
+// anew. Called once the install location is known and the Windows folder
+// is the current one; 0 (InstallPaths empty) when the paths of that
+// reading would not fit.
+enum { kCodePageUtf8 = 65001 };
+int ChoosePackageNames(void);
 // 1 for a path from the root of a drive ("X:\\...") or a UNC path: one
 // that names the same folder whatever the current folder is.
 int IsFullPath(const char* path);

@@ -119,17 +119,19 @@ static int InstalledUnderReading(uint32_t codePage)
     return OnlyOtherReading(folder, &saver->name, codePage, other) > 0;
 }
 
-void ChoosePackageNames(void)
+int ChoosePackageNames(void)
 {
     if (!Sys->UsesWideText())
-        return;
-    SysCpInfo info;
+        return 1;
     uint32_t ansi = Sys->GetACP();
     // Under UTF-8 (65001) the bytes read as replacement characters, which
     // name nothing reliably.
-    if (ansi == MessageCodePage() || !Sys->GetCPInfo(ansi, &info) || info.maxCharSize != 1 ||
-        !InstalledUnderReading(ansi))
-        return;
-    if (ReadFixedTexts(ansi))
-        UseInstallDir(RunOptions.installDir);
+    if (ansi == MessageCodePage() || ansi == kCodePageUtf8 || !InstalledUnderReading(ansi))
+        return 1;
+    if (ReadFixedTexts(ansi) && UseInstallDir(RunOptions.installDir))
+        return 1;
+    // The package is there, under names whose paths would not fit: as an
+    // install folder too long to work below, it counts as unusable.
+    ReadFixedTexts(0);
+    return 0;
 }

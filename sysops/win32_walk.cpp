@@ -223,8 +223,8 @@ static uint32_t NtDeleteItem(HANDLE item)
     return NtError(Nt.setInformation(item, &io, &deleteIt, sizeof deleteIt, kFileDispositionInformation));
 }
 
-// The older family: an item is its path, and a file opened for reading or
-// a search besides. A walk holds a handful at a time.
+// The older family (and an NT without those calls, through the W calls):
+// an item is its path, and a file opened for reading or a search besides. A walk holds a handful at a time.
 struct PathItem {
     int used;
     int isFolder;
@@ -264,7 +264,7 @@ static uint32_t PathOpen(const char* folder, const char* name, uint32_t how, Sys
     PathItem* item = NewPathItem(folder, name);
     if (!item)
         return ERROR_FILENAME_EXCED_RANGE;
-    DWORD attributes = GetFileAttributesA(item->path);
+    DWORD attributes = W32GetFileAttributes(item->path);
     int isFolder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     uint32_t error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError()
                      : isFolder == ((how & kItemFolder) != 0) ? 0
@@ -272,8 +272,8 @@ static uint32_t PathOpen(const char* folder, const char* name, uint32_t how, Sys
                                 : (uint32_t)ERROR_DIRECTORY;
     item->isFolder = (how & kItemFolder) != 0;
     if (!error && (how & kItemRead)) {
-        item->file = CreateFileA(item->path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, 0);
+        item->file = OpenByPath(item->path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL);
         if (item->file == INVALID_HANDLE_VALUE)
             error = GetLastError();
     }
@@ -353,7 +353,7 @@ uint32_t W32QueryItem(SysHandle item, SysItemInfo* info)
 {
     if (HasNtCalls())
         return NtQueryItem(item, info);
-    DWORD attributes = GetFileAttributesA(((PathItem*)item)->path);
+    DWORD attributes = W32GetFileAttributes(((PathItem*)item)->path);
     info->attributes = attributes;
     info->reparseTag = 0;
     info->fileId = 0;
@@ -376,7 +376,7 @@ uint32_t W32DeleteItem(SysHandle item)
     if (path->file && path->file != INVALID_HANDLE_VALUE)
         CloseHandle(path->file);  // a file open for reading cannot be deleted here
     path->file = 0;
-    int deleted = path->isFolder ? RemoveDirectoryA(path->path) : DeleteFileA(path->path);
+    int deleted = path->isFolder ? W32RemoveDirectory(path->path) : W32DeleteFile(path->path);
     return deleted ? 0 : GetLastError();
 }
 

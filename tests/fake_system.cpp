@@ -654,7 +654,7 @@ static int FakeGetCPInfo(uint32_t codePage, SysCpInfo* info)
     if (Fails(kOpGetCPInfo))
         return 0;
     memset(info, 0, sizeof *info);
-    info->maxCharSize = codePage == 932 ? 2 : codePage == 65001 ? 4 : 1;
+    info->maxCharSize = codePage == 65001 ? 4 : codePage == 932 || (codePage >= 936 && codePage <= 950) ? 2 : 1;
     if (codePage == 932) {
         const unsigned char ranges[] = {0x81, 0x9F, 0xE0, 0xFC};
         memcpy(info->leadByte, ranges, sizeof ranges);
@@ -1255,7 +1255,9 @@ std::string FakeRecode(const std::string& text, uint32_t from, uint32_t to)
         }
     } else if (from == 932) {
         utf8 = Iconv(text, "CP932", "UTF-8");
-    } else if (from == 1252) {
+    } else if (from != 1252) {
+        utf8 = Iconv(text, ("CP" + std::to_string(from)).c_str(), "UTF-8");
+    } else {
         utf8.clear();
         for (unsigned char c : text) {
             bool undefined = c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;

@@ -187,9 +187,9 @@ void FakeReset();
 // cannot carry (no code page 932 form) stays UTF-8.
 void FakeUseWideText(bool on);
 // Conversions as Windows makes them: code page 932 (its own table) and
-// UTF-8 to and from each other; codePage 1252 as that code page reads
-// bytes, five it leaves undefined taken as the control characters of
-// their value.
+// UTF-8 to and from each other; another code page as it reads bytes
+// (1252's five undefined ones taken as the control characters of their
+// value, as Windows takes them).
 std::string FakeRecode(const std::string& text, uint32_t from, uint32_t to);
 std::string FakeFold(const std::string& path);
 void FakeAddFolder(const std::string& path);  // with every missing parent

@@ -860,27 +860,34 @@ TEST_F(EraseRunTest, OnTheNtFamilyEveryNameIsExactWhateverTheCodePage)
     auto as1252 = [](const std::string& cp932) { return FakeRecode(cp932, 1252, 65001); };
     const std::string name = "碧環デスクトップアクセサリー";
     const std::string otherApp = utf8(kMakerDir) + "\\" + as1252(name);
-    // Every name of the package as a system of code page 1252 read its
+    // Every name of the package as a system of that code page read its
     // bytes when the installer made them.
-    auto installUnder1252 = [&] {
-        FakeRename(utf8(kApp), otherApp);
-        const std::string group = utf8(kPrograms) + "\\" + as1252(name);
+    auto installUnder = [&](uint32_t codePage, const std::string& base) {
+        auto as = [&](const std::string& cp932) { return FakeRecode(cp932, codePage, 65001); };
+        FakeRename(utf8(base + "\\KORVEN\\" + name), utf8(base + "\\KORVEN\\") + as(name));
+        const std::string group = utf8(kPrograms) + "\\" + as(name);
         FakeRename(utf8(kGroup), group);
         for (const char* link : {"碧環デスクトップパズル", "ミルカ時計", "トア時計", "アンインストール"})
-            FakeRename(group + "\\" + utf8(link) + ".LNK", group + "\\" + as1252(link) + ".LNK");
-        FakeRename(utf8(kDesktop + "\\パズル.LNK"), utf8(kDesktop) + "\\" + as1252("パズル.LNK"));
+            FakeRename(group + "\\" + utf8(link) + ".LNK", group + "\\" + as(link) + ".LNK");
+        FakeRename(utf8(kDesktop + "\\パズル.LNK"), utf8(kDesktop) + "\\" + as("パズル.LNK"));
         for (const char* saver : {"碧環スクリーンセーバー１.scr", "碧環スクリーンセーバー２.dat"})
             FakeRename(utf8(Fake.windowsDir) + "\\" + utf8(saver),
-                       Fake.windowsDir + "\\" + as1252(saver));
+                       Fake.windowsDir + "\\" + as(saver));
     };
+    auto installUnder1252 = [&] { installUnder(1252, kBase); };
+    // An install folder whose paths fit with the package's own names as
+    // UTF-8, not with their reading under 1252 (longer there).
+    const std::string longBase =
+        "C:\\" + std::string(kPathSize - 1 - 3 - 8 - utf8(name).size() - 17, 'a');
     const std::string accented = u8"C:\\USERS\\Zoé\\Bureau été", temp = u8"C:\\TEMP\\été あ\\";
     const struct {
         const char* name;
         uint32_t codePage;
         std::function<void()> arrange;  // on the state in UTF-8
         std::vector<std::string> kept, gone;
-        const char* installDir;
+        std::string installDir;  // empty: the usual one
         std::string logged;  // a line of the log holds it
+        int quietCode;       // 0: 1603 with a line logged, else 0
     } cases[] = {
         {"names outside code page 932", 932,
          [&] {
@@ -915,6 +922,30 @@ TEST_F(EraseRunTest, OnTheNtFamilyEveryNameIsExactWhateverTheCodePage)
              Drop(utf8(kPrograms) + "\\" + as1252(name));
          },
          {}, {Fake.windowsDir + "\\" + as1252("碧環スクリーンセーバー１.scr")}},
+        {"installed under code page 936", 936, [&] { installUnder(936, kBase); }, {utf8(kBase)},
+         {utf8(kMakerDir), utf8(kDesktop) + "\\" + FakeRecode("パズル.LNK", 936, 65001)}},
+        // An install folder without a drive is read against the Windows
+        // folder, wherever the program started.
+        {"a relative install folder under code page 1252", 1252,
+         [&] {
+             FakeRename(utf8(kBase), Fake.windowsDir + "\\Games");
+             FakeSetString(kPackageKey, "InstallDir", "Games\\");
+             installUnder(1252, Fake.windowsDir + "\\Games");
+             Drop(utf8(kPrograms) + "\\" + as1252(name));
+             Drop(Fake.windowsDir + "\\" + as1252("碧環スクリーンセーバー１.scr"));
+             Fake.currentDir = "C:\\";
+         },
+         {Fake.windowsDir + "\\Games"}, {Fake.windowsDir + "\\Games\\KORVEN"}},
+        // Paths of the other reading too long: no installation, nothing
+        // anywhere else touched.
+        {"a reading whose paths would not fit", 1252,
+         [&] {
+             installUnder(1252, longBase);
+             FakeAddFile("C:\\VELDPZ.EXE", "another's");
+             FakeAddFile("C:\\DATA\\VELDPZ.SAV", "another's");
+         },
+         {"C:\\VELDPZ.EXE", "C:\\DATA\\VELDPZ.SAV", longBase + "\\KORVEN\\" + as1252(name) + "\\VELDPZ.EXE"},
+         {}, longBase + "\\", "", 1603},
         {"someone else's folder under that reading", 1252,
          [&] {
              Drop(utf8(kApp));
@@ -929,11 +960,11 @@ TEST_F(EraseRunTest, OnTheNtFamilyEveryNameIsExactWhateverTheCodePage)
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
         FakeReset();
-        InstallPackage(c.installDir ? c.installDir : "C:\\Games\\");
+        InstallPackage(c.installDir.empty() ? "C:\\Games\\" : c.installDir);
         FakeUseWideText(true);
         Fake.codePage = c.codePage;
         c.arrange();
-        EXPECT_EQ(EraserMain("/Q"), c.logged.empty() ? 0 : 1603);
+        EXPECT_EQ(EraserMain("/Q"), c.quietCode ? c.quietCode : c.logged.empty() ? 0 : 1603);
         for (auto& path : c.kept)
             EXPECT_TRUE(FakeExists(path)) << "removed: " << path;
         for (auto& path : c.gone)
