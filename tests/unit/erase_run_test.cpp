@@ -915,6 +915,12 @@ TEST_F(EraseRunTest, OnTheNtFamilyEveryNameIsExactWhateverTheCodePage)
              Drop(Fake.windowsDir + "\\" + as1252("碧環スクリーンセーバー１.scr"));
          },
          {}, {utf8(kPrograms) + "\\" + as1252(name), Fake.windowsDir + "\\" + as1252("碧環スクリーンセーバー２.dat")}},
+        {"no package folder nor group left, the screen savers under their own names", 1252,
+         [&] {
+             Drop(utf8(kApp));
+             Drop(utf8(kGroup));
+         },
+         {}, {Fake.windowsDir + "\\" + utf8("碧環スクリーンセーバー１.scr")}},
         {"only a screen saver left under code page 1252", 1252,
          [&] {
              installUnder1252();
