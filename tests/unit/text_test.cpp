@@ -137,6 +137,11 @@ TEST_F(TextTest, WideTextRoundTripsExactlyAndRefusesWhatDoesNotFit)
         {u"a\xD800", "a\xED\xA0\x80"},            // a lead at the end
         {u"\xDC00z", "\xED\xB0\x80z"},            // a trail alone
         {u"\xD83D\xD83D\xDE00", "\xED\xA0\xBD\xF0\x9F\x98\x80"},
+        // Each length's first and last character, and the pairs' ends.
+        {u"\x7F\x80\u07FF\u0800\uFFFF", "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBF"},
+        {u"\U00010000\U0010FFFF\xDBFF\xDC00",
+         "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF\xF4\x8F\xB0\x80"},
+        {u"\xDFFF\xD7FF\xE000\xDC00\xDBFF", "\xED\xBF\xBF\xED\x9F\xBF\xEE\x80\x80\xED\xB0\x80\xED\xAF\xBF"},
         {u"", ""},
     };
     for (auto& c : cases) {
@@ -158,7 +163,11 @@ TEST_F(TextTest, WideTextRoundTripsExactlyAndRefusesWhatDoesNotFit)
     // Overlong forms, beyond U+10FFFF, a cut sequence, a stray trailing
     // byte, a pair written as two halves.
     uint16_t wide[8];
-    for (const char* bad : {"\xC0\x80", "\xE0\x80\xAF", "\xF4\x90\x80\x80", "\xE3\x81", "\x80",
-                            "a\xFF", "\xED\xA0\xBD\xED\xB8\x80"})
+    for (const char* bad : {"\xC0\x80", "\xC1\xBF", "\xE0\x80\xAF", "\xE0\x9F\xBF",
+                            "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xE3\x81",
+                            "\x80", "\xBF", "a\xFF", "\xE3\x81\xC2", "\xED\xA0\xBD\xED\xB8\x80",
+                            "\xED\xAF\xBF\xED\xBF\xBF"})
         EXPECT_EQ(InnerToWide(bad, wide, 8), -1) << bad;
+    EXPECT_EQ(InnerToWide("", wide, 0), -1);
+    EXPECT_EQ(WideToInner((const uint16_t*)u"", -1, inner, 0), -1);
 }
